@@ -1,0 +1,41 @@
+// The one error type of the program: a number and a description.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+
+#include "platform/text.h"
+
+namespace platform {
+
+// Failure codes the program raises itself (signed views of the usual HRESULTs).
+namespace codes {
+inline constexpr std::int32_t kTypeMismatch = static_cast<std::int32_t>(0x80020005);
+inline constexpr std::int32_t kUnknownName = static_cast<std::int32_t>(0x80020006);
+inline constexpr std::int32_t kOutOfMemory = static_cast<std::int32_t>(0x8007000E);
+inline constexpr std::int32_t kInvalidPointer = static_cast<std::int32_t>(0x80004003);
+inline constexpr std::int32_t kUnexpected = static_cast<std::int32_t>(0x8000FFFF);
+inline constexpr std::int32_t kNotImplemented = static_cast<std::int32_t>(0x80004001);
+}  // namespace codes
+
+class Error : public std::exception {
+  public:
+    Error(std::int32_t number, Text description)
+        : number_(number), description_(std::move(description)) {}
+
+    std::int32_t number() const { return number_; }
+    const Text& description() const { return description_; }
+    const char* what() const noexcept override { return "automation error"; }
+
+  private:
+    std::int32_t number_;
+    Text description_;
+};
+
+// The platform's own message for a failure code, in the user's language.
+Text describe(std::int32_t code);
+
+// Raises the error for a failure code, described by the platform.
+[[noreturn]] void raise(std::int32_t code);
+
+}  // namespace platform
