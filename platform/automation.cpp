@@ -1,9 +1,6 @@
 #include "platform/automation.h"
 
 #include <charconv>
-#include <cmath>
-#include <cstdlib>
-#include <string>
 
 namespace platform {
 
@@ -73,7 +70,12 @@ TextView trim(TextView text) {
     return text;
 }
 
-// A text that spells a number: true when it is non-zero.
+bool is_digit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// A text that spells a boolean or a number: [+-]digits[.digits][e[+-]digits]. A number is
+// true when any digit of its mantissa is non-zero; no floating point is needed for that.
 bool text_to_bool(TextView text) {
     text = trim(text);
     if (equals_ignoring_case(text, "true") || equals_ignoring_case(text, "#true#")) {
@@ -82,21 +84,41 @@ bool text_to_bool(TextView text) {
     if (equals_ignoring_case(text, "false") || equals_ignoring_case(text, "#false#")) {
         return false;
     }
-    std::string digits;
-    for (char16_t c : text) {
-        const bool numeric = (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.' ||
-                             c == u'e' || c == u'E';
-        if (!numeric) {
+    std::size_t i = 0;
+    const auto skip_sign = [&] {
+        if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+            ++i;
+        }
+    };
+    bool digits = false;
+    bool non_zero = false;
+    const auto mantissa_digits = [&] {
+        for (; i < text.size() && is_digit(text[i]); ++i) {
+            digits = true;
+            non_zero = non_zero || text[i] != u'0';
+        }
+    };
+    skip_sign();
+    mantissa_digits();
+    if (i < text.size() && text[i] == u'.') {
+        ++i;
+        mantissa_digits();
+    }
+    if (digits && i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+        ++i;
+        skip_sign();
+        const std::size_t exponent = i;
+        while (i < text.size() && is_digit(text[i])) {
+            ++i;
+        }
+        if (i == exponent) {
             raise(codes::kTypeMismatch);
         }
-        digits.push_back(static_cast<char>(c));
     }
-    double number = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size()) {
+    if (!digits || i != text.size()) {
         raise(codes::kTypeMismatch);
     }
-    return number != 0;
+    return non_zero;
 }
 
 template <class Integer>

@@ -1,8 +1,8 @@
 #include "platform/events.h"
 
-#include <cstdio>
 #include <new>
 
+#include "platform/automation.h"
 #include "resources/strings.h"
 
 namespace platform {
@@ -34,14 +34,15 @@ std::optional<Error> run_handler(ClickHandler handler, Runtime& runtime, Form& f
 }
 
 Text error_report_text(const Error& error) {
-    char numbers[48];
-    std::snprintf(numbers, sizeof numbers, "%ld (0x%08lX)", static_cast<long>(error.number()),
-                  static_cast<unsigned long>(static_cast<std::uint32_t>(error.number())));
+    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    const auto code = static_cast<std::uint32_t>(error.number());
     Text text(strings::kErrorReportHeading);
-    for (const char* c = numbers; *c; ++c) {
-        text += static_cast<char16_t>(*c);
+    text += to_decimal(Value(std::int64_t{error.number()}));
+    text += u" (0x";
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        text += kHex[(code >> shift) & 0xF];
     }
-    text += u"：\r\n\r\n";
+    text += u")：\r\n\r\n";
     text += error.description();
     text += u"\r\n\r\n";
     text += strings::kErrorReportFooter;

@@ -64,11 +64,14 @@ TEST(AutomationValues, ReadinessBecomesABooleanWithNullAsFalse) {
         {Value(u" 0 "), false},
         {Value(u"-1"), true},
         {Value(u"1e3"), true},
+        {Value(u"-0.00"), false},
+        {Value(u".5"), true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(platform::to_bool(c.value), c.ready);
     }
-    for (const char16_t* text : {u"", u"yes", u"1x", u"tru", u"--1", u"真"}) {
+    for (const char16_t* text :
+         {u"", u"yes", u"1x", u"tru", u"--1", u"1e", u".", u"1.2.3", u"真"}) {
         SCOPED_TRACE(platform::to_utf8(text));
         expect_type_mismatch([text] { platform::to_bool(Value(text)); });
     }
