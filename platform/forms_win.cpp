@@ -1,0 +1,434 @@
+// The forms run time over Win32: builds a form from its description, runs the event loop on
+// the one thread, dispatches clicks, shows message boxes and the top-level error report.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/automation_win.h"
+#include "platform/events.h"
+#include "platform/forms.h"
+#include "platform/handles_win.h"
+#include "platform/text_win.h"
+
+namespace platform {
+
+namespace {
+
+constexpr wchar_t kFormClass[] = L"TavrinForm";
+
+[[noreturn]] void raise_last_error() {
+    const DWORD error = GetLastError();
+    raise(error != 0 ? HRESULT_FROM_WIN32(error) : E_FAIL);
+}
+
+// The dots per inch that twips are converted at. The program is system-DPI aware (its
+// manifest says so), so this is the display's real setting.
+int display_dpi() {
+    const WindowDc screen(nullptr);
+    const int dpi = screen.get() != nullptr ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
+    return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
+}
+
+// The font the platform uses for dialog text, for controls that name none.
+unique_hfont default_font() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        return unique_hfont(CreateFontIndirectW(&metrics.lfMessageFont));
+    }
+    return unique_hfont(nullptr);  // the control's own default then
+}
+
+unique_hfont create_font(const Font& font, int dpi) {
+    LOGFONTW log{};
+    log.lfHeight = font_height_pixels(font.tenths_of_points, dpi);
+    log.lfWeight = font.weight;
+    log.lfItalic = font.italic;
+    log.lfUnderline = font.underline;
+    log.lfStrikeOut = font.strikeout;
+    log.lfCharSet = static_cast<BYTE>(font.charset);
+    log.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    log.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    log.lfQuality = DEFAULT_QUALITY;
+    log.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    // Where the face is missing, the font mapper picks one for the character set.
+    const std::wstring face = wide(font.face.substr(0, LF_FACESIZE - 1));
+    std::copy(face.begin(), face.end(), log.lfFaceName);
+    return unique_hfont(CreateFontIndirectW(&log));
+}
+
+struct ControlClass {
+    const wchar_t* window_class;
+    DWORD style;
+    DWORD ex_style;
+};
+
+ControlClass control_class(const Control& control) {
+    switch (control.kind) {
+        case ControlKind::CommandButton:
+            return {WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0};
+        case ControlKind::TextBox:
+            // No horizontal scrolling: lines wrap at the box's width. No scroll bars: the
+            // caret scrolls the text.
+            return {WC_EDITW,
+                    static_cast<DWORD>(
+                        WS_TABSTOP | ES_LEFT | ES_AUTOVSCROLL |
+                        (control.multi_line ? ES_MULTILINE | ES_WANTRETURN : ES_AUTOHSCROLL)),
+                    WS_EX_CLIENTEDGE};
+    }
+    return {WC_STATICW, 0, 0};
+}
+
+// A control as it lives on the screen.
+struct LiveControl {
+    const Control* description;
+    HWND window;
+    unique_hbrush back_brush;
+};
+
+class WinForm final : public Form, public Runtime {
+  public:
+    explicit WinForm(const ProjectHeader& header)
+        : header_(header), description_(*header.startup_form) {}
+
+    WinForm(const WinForm&) = delete;
+    WinForm& operator=(const WinForm&) = delete;
+
+    ~WinForm() {
+        if (window_ != nullptr) {
+            DestroyWindow(window_);
+        }
+    }
+
+    // Builds the window and its controls and shows it; raises an error when it cannot.
+    void create() {
+        const HINSTANCE instance = GetModuleHandleW(nullptr);
+        WNDCLASSEXW window_class{};
+        window_class.cbSize = sizeof window_class;
+        window_class.lpfnWndProc = &WinForm::window_procedure;
+        window_class.hInstance = instance;
+        window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+        window_class.hIconSm = static_cast<HICON>(
+            LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                       GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+        window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        window_class.lpszClassName = kFormClass;
+        if (RegisterClassExW(&window_class) == 0) {
+            raise_last_error();
+        }
+
+        dpi_ = display_dpi();
+        // A fixed single border with the close button only.
+        const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN |
+                            (description_.min_button ? WS_MINIMIZEBOX : 0) |
+                            (description_.max_button ? WS_MAXIMIZEBOX : 0);
+        const DWORD ex_style = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
+        RECT frame{0, 0, to_pixels(description_.client_width),
+                   to_pixels(description_.client_height)};
+        AdjustWindowRectEx(&frame, style, FALSE, ex_style);
+        const int width = frame.right - frame.left;
+        const int height = frame.bottom - frame.top;
+
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+        const RECT& screen = monitor.rcMonitor;
+        const int left = screen.left + (screen.right - screen.left - width) / 2;
+        const int top = screen.top + (screen.bottom - screen.top - height) / 2;
+
+        const std::wstring caption = wide(description_.caption);
+        if (CreateWindowExW(ex_style, kFormClass, caption.c_str(), style, left, top, width, height,
+                            nullptr, nullptr, instance, this) == nullptr) {
+            raise_last_error();
+        }
+        create_controls(instance);
+        ShowWindow(window_, SW_SHOWNORMAL);
+        UpdateWindow(window_);
+        focus_first_control();
+    }
+
+    // Runs the event loop until the form is gone; returns the exit status.
+    int run_loop() {
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            if (handle_keyboard(message) || IsDialogMessageW(window_, &message)) {
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        return exit_status_;
+    }
+
+    // Form
+    void set_text(ControlId control, TextView text) override {
+        const HWND window = control_window(control);
+        if (window == nullptr) {
+            raise(E_INVALIDARG);
+        }
+        SetLastError(0);
+        if (!SetWindowTextW(window, wide(text).c_str())) {
+            raise_last_error();
+        }
+    }
+
+    // Runtime
+    Object get_object(TextView moniker) override { return com_get_object(moniker); }
+    Object create_object(TextView class_name) override { return com_create_object(class_name); }
+    void message_box(TextView prompt, int style, TextView title) override {
+        MessageBoxW(window_, wide(prompt).c_str(), wide(title).c_str(),
+                    static_cast<UINT>(style) | MB_SETFOREGROUND);
+    }
+
+  private:
+    int to_pixels(int twips) const { return twips_to_pixels(twips, dpi_); }
+
+    void create_controls(HINSTANCE instance) {
+        default_font_ = default_font();
+        std::vector<const Control*> in_tab_order;
+        for (const Control& control : description_.controls) {
+            in_tab_order.push_back(&control);
+        }
+        // Creation order is tab order.
+        std::stable_sort(
+            in_tab_order.begin(), in_tab_order.end(),
+            [](const Control* a, const Control* b) { return a->tab_index < b->tab_index; });
+        for (const Control* control : in_tab_order) {
+            create_control(*control, instance);
+        }
+    }
+
+    void create_control(const Control& control, HINSTANCE instance) {
+        const ControlClass kind = control_class(control);
+        const std::wstring caption = wide(control.caption);
+        const HWND window = CreateWindowExW(
+            kind.ex_style, kind.window_class, caption.c_str(), WS_CHILD | WS_VISIBLE | kind.style,
+            to_pixels(control.twips.left), to_pixels(control.twips.top),
+            to_pixels(control.twips.width), to_pixels(control.twips.height), window_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
+        if (window == nullptr) {
+            raise_last_error();
+        }
+        LiveControl& live = controls_.emplace_back(LiveControl{&control, window, nullptr});
+
+        HFONT font = default_font_.get();
+        if (control.font != nullptr) {
+            font = fonts_.emplace_back(create_font(*control.font, dpi_)).get();
+        }
+        if (font != nullptr) {
+            SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        }
+        if (control.back_colour) {
+            live.back_brush.reset(CreateSolidBrush(*control.back_colour));
+        }
+        if (control.kind == ControlKind::TextBox) {
+            SendMessageW(window, EM_SETLIMITTEXT, 0, 0);  // no limit of its own
+        }
+        if (!control.tool_tip.empty()) {
+            add_tool_tip(window, control.tool_tip, instance);
+        }
+    }
+
+    void add_tool_tip(HWND control, TextView text, HINSTANCE instance) {
+        if (tool_tips_ == nullptr) {
+            tool_tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_,
+                                         nullptr, instance, nullptr);
+            if (tool_tips_ == nullptr) {
+                return;  // a missing tool tip is no reason to stop the program
+            }
+        }
+        std::wstring tip = wide(text);
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = window_;
+        tool.uId = reinterpret_cast<UINT_PTR>(control);
+        tool.lpszText = tip.data();
+        SendMessageW(tool_tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+
+    void focus_first_control() {
+        if (!controls_.empty()) {
+            SetFocus(controls_.front().window);
+        }
+    }
+
+    HWND control_window(ControlId id) const {
+        for (const LiveControl& control : controls_) {
+            if (control.description->id == id) {
+                return control.window;
+            }
+        }
+        return nullptr;
+    }
+
+    const LiveControl* live_control(HWND window) const {
+        for (const LiveControl& control : controls_) {
+            if (control.window == window) {
+                return &control;
+            }
+        }
+        return nullptr;
+    }
+
+    // Keys the form handles itself: Tab and Shift+Tab move between the controls (a
+    // multi-line text box would otherwise keep them), Enter on a button clicks it, Ctrl+A
+    // selects all of a text box.
+    bool handle_keyboard(const MSG& message) {
+        if (message.message != WM_KEYDOWN || !IsChild(window_, message.hwnd)) {
+            return false;
+        }
+        const bool control_key = GetKeyState(VK_CONTROL) < 0;
+        const bool alt_key = GetKeyState(VK_MENU) < 0;
+        if (alt_key) {
+            return false;
+        }
+        const LiveControl* control = live_control(message.hwnd);
+        if (message.wParam == VK_TAB && !control_key) {
+            const bool backwards = GetKeyState(VK_SHIFT) < 0;
+            if (const HWND next = GetNextDlgTabItem(window_, message.hwnd, backwards)) {
+                SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+            }
+            return true;
+        }
+        if (control == nullptr) {
+            return false;
+        }
+        if (message.wParam == VK_RETURN &&
+            control->description->kind == ControlKind::CommandButton) {
+            SendMessageW(message.hwnd, BM_CLICK, 0, 0);
+            return true;
+        }
+        if (message.wParam == 'A' && control_key &&
+            control->description->kind == ControlKind::TextBox) {
+            SendMessageW(message.hwnd, EM_SETSEL, 0, -1);
+            return true;
+        }
+        return false;
+    }
+
+    void on_click(ControlId id) {
+        if (in_handler_) {
+            return;  // a handler runs to its end before the next click is taken
+        }
+        for (const ClickBinding& binding : description_.clicks) {
+            if (binding.control != id) {
+                continue;
+            }
+            in_handler_ = true;
+            const std::optional<Error> error = run_handler(binding.handler, *this, *this);
+            in_handler_ = false;
+            if (error) {
+                report_error(*error);
+            }
+            return;
+        }
+    }
+
+    // The top-level error report: the error's number and description, then the end.
+    void report_error(const Error& error) {
+        exit_status_ = 1;
+        MessageBoxW(window_, wide(error_report_text(error)).c_str(),
+                    wide(header_.project_name).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+        DestroyWindow(window_);
+    }
+
+    LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam) {
+        switch (message) {
+            case WM_COMMAND:
+                if (HIWORD(wparam) == BN_CLICKED && lparam != 0) {
+                    on_click(LOWORD(wparam));
+                }
+                return 0;
+            case WM_CTLCOLOREDIT: {
+                const LiveControl* control = live_control(reinterpret_cast<HWND>(lparam));
+                if (control != nullptr && control->back_brush) {
+                    const HDC dc = reinterpret_cast<HDC>(wparam);
+                    SetBkColor(dc, *control->description->back_colour);
+                    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+                    return reinterpret_cast<LRESULT>(control->back_brush.get());
+                }
+                break;
+            }
+            case WM_ACTIVATE:
+                // Like a dialog: the focus leaves with the window and comes back to where it was.
+                if (LOWORD(wparam) == WA_INACTIVE) {
+                    const HWND focus = GetFocus();
+                    if (focus != nullptr && IsChild(window_, focus)) {
+                        last_focus_ = focus;
+                    }
+                } else if (last_focus_ != nullptr && IsWindow(last_focus_)) {
+                    SetFocus(last_focus_);
+                    return 0;
+                }
+                break;
+            case WM_DESTROY:
+                window_ = nullptr;
+                PostQuitMessage(exit_status_);
+                return 0;
+            default:
+                break;
+        }
+        return DefWindowProcW(window_, message, wparam, lparam);
+    }
+
+    static LRESULT CALLBACK window_procedure(HWND window,
+                                             UINT message,
+                                             WPARAM wparam,
+                                             LPARAM lparam) {
+        if (message == WM_NCCREATE) {
+            auto* self =
+                static_cast<WinForm*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+            self->window_ = window;
+            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        }
+        auto* self = reinterpret_cast<WinForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self == nullptr || self->window_ != window) {
+            return DefWindowProcW(window, message, wparam, lparam);
+        }
+        return self->handle(message, wparam, lparam);
+    }
+
+    const ProjectHeader& header_;
+    const FormDescription& description_;
+    HWND window_ = nullptr;
+    HWND tool_tips_ = nullptr;  // owned by the form: goes with it
+    HWND last_focus_ = nullptr;
+    int dpi_ = USER_DEFAULT_SCREEN_DPI;
+    unique_hfont default_font_;
+    std::vector<unique_hfont> fonts_;
+    std::vector<LiveControl> controls_;
+    bool in_handler_ = false;
+    int exit_status_ = 0;
+};
+
+void report_startup_error(const ProjectHeader& header, const Error& error) {
+    MessageBoxW(nullptr, wide(error_report_text(error)).c_str(), wide(header.project_name).c_str(),
+                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+}  // namespace
+
+int run(const ProjectHeader& header) {
+    try {
+        const ComApartment apartment;
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+        InitCommonControlsEx(&controls);
+        WinForm form(header);
+        form.create();
+        return form.run_loop();
+    } catch (const Error& error) {
+        report_startup_error(header, error);
+    } catch (...) {
+        report_startup_error(header, Error(codes::kOutOfMemory, describe(codes::kOutOfMemory)));
+    }
+    return 1;
+}
+
+}  // namespace platform
