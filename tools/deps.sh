@@ -1,0 +1,26 @@
+# Installs the Debian packages a task needs, only those that are missing.
+# Usage: source tools/deps.sh; need_packages pkg...
+need_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo="sudo"
+    fi
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+}
+
+BUILD_PACKAGES=(cmake ninja-build g++ g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
+                binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
+RUN_PACKAGES=(wine64 fonts-wqy-zenhei)
+TEST_PACKAGES=(googletest libgtest-dev xvfb x11-apps imagemagick)
