@@ -293,7 +293,7 @@ class WinForm final : public Form, public Runtime {
         if (message.wParam == VK_TAB && !control_key) {
             const bool backwards = GetKeyState(VK_SHIFT) < 0;
             if (const HWND next = GetNextDlgTabItem(window_, message.hwnd, backwards)) {
-                SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+                SetFocus(next);  // WM_NEXTDLGCTL is for dialogs: DefWindowProc ignores it
             }
             return true;
         }

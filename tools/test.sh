@@ -14,9 +14,24 @@ for preset in host host-asan windows-x86 windows-x64; do
     cmake --build --preset "$preset" -j "$jobs"
 done
 
-status=0
+status=0 passed=0 failed=0
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 for preset in host host-asan windows-x86 windows-x64; do
     echo "=== test: $preset"
-    ctest --test-dir "build/$preset" --output-on-failure || status=1
+    ctest --test-dir "build/$preset" --output-on-failure 2>&1 | tee "$log" || status=1
+    # "100% tests passed, 0 tests failed out of 41"
+    summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    if [ -z "$summary" ]; then
+        echo "no test summary from $preset"
+        status=1
+        continue
+    fi
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
+    failures=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$summary")
+    passed=$((passed + total - failures))
+    failed=$((failed + failures))
 done
+echo "total: $passed passed, $failed failed"
+[ "$failed" -eq 0 ] || status=1
 exit $status
