@@ -22,5 +22,5 @@ need_packages() {
 
 BUILD_PACKAGES=(cmake ninja-build g++ g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
                 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
-RUN_PACKAGES=(wine64 fonts-wqy-zenhei)
-TEST_PACKAGES=(googletest libgtest-dev xvfb x11-apps imagemagick)
+RUN_PACKAGES=(wine64 fonts-wine fonts-wqy-zenhei locales)
+TEST_PACKAGES=(python3 googletest libgtest-dev xvfb x11-apps imagemagick)
