@@ -66,6 +66,11 @@ void answer_driver(WPARAM driver) {
             ReleaseDC(nullptr, screen);
         }
         read_text_box_font(reinterpret_cast<HWND>(block->request.text_box), answer);
+        const auto form = reinterpret_cast<HWND>(block->request.form);
+        answer.large_icon =
+            e2e::icon_print(reinterpret_cast<HICON>(GetClassLongPtrW(form, GCLP_HICON)));
+        answer.small_icon =
+            e2e::icon_print(reinterpret_cast<HICON>(GetClassLongPtrW(form, GCLP_HICONSM)));
         if (block->request.tool_tips != 0) {
             read_tools(reinterpret_cast<HWND>(block->request.tool_tips), answer);
         }

@@ -134,6 +134,32 @@ TEST_F(StartUp, ButtonCarriesItsTip) {
     EXPECT_STREQ(answer->tool_text, kToolTip) << utf8(answer->tool_text);
 }
 
+// The title bar and the task bar show the exe's own icon, at the sizes the display uses.
+TEST_F(StartUp, WindowCarriesTheExecutablesIcon) {
+    const std::optional<ProbeAnswer> answer = app().probe();
+    ASSERT_TRUE(answer.has_value()) << "the probe inside Tavrin did not answer";
+    const HMODULE exe = LoadLibraryExW(tavrin_path().c_str(), nullptr,
+                                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(exe, nullptr);
+    const struct {
+        const char* name;
+        IconPrint shown;
+        int size;
+    } icons[] = {{"large", answer->large_icon, GetSystemMetrics(SM_CXICON)},
+                 {"small", answer->small_icon, GetSystemMetrics(SM_CXSMICON)}};
+    for (const auto& icon : icons) {
+        SCOPED_TRACE(icon.name);
+        EXPECT_EQ(icon.shown.width, icon.size);
+        EXPECT_EQ(icon.shown.height, icon.size);
+        const auto own = static_cast<HICON>(
+            LoadImageW(exe, MAKEINTRESOURCEW(1), IMAGE_ICON, icon.size, icon.size, 0));
+        ASSERT_NE(own, nullptr);
+        EXPECT_EQ(icon.shown.hash, icon_print(own).hash) << "not the exe's own picture";
+        DestroyIcon(own);
+    }
+    FreeLibrary(exe);
+}
+
 TEST_F(StartUp, RestingTheMouseOnTheButtonShowsTheTip) {
     const HWND tips = app().tool_tips();
     ASSERT_NE(tips, nullptr) << "no tool-tip window owned by the form";

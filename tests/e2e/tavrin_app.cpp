@@ -474,6 +474,7 @@ std::optional<ProbeAnswer> Tavrin::probe() const {
         auto* block = static_cast<ProbeBlock*>(
             MapViewOfFile(mapping.handle, FILE_MAP_WRITE, 0, 0, sizeof(ProbeBlock)));
         if (block != nullptr) {
+            block->request.form = reinterpret_cast<std::uint64_t>(form_);
             block->request.text_box = reinterpret_cast<std::uint64_t>(text_box_);
             block->request.tool_tips = reinterpret_cast<std::uint64_t>(tool_tips());
             if (const HHOOK installed =
