@@ -77,9 +77,7 @@ TEST(ComApartment, AMultithreadedThreadCannotHaveOne) {
 TEST(ComApartment, ObjectsWorkOnAThreadWithItsOwnApartment) {
     on_new_thread([] {
         const platform::ComApartment apartment;
-        const platform::Object drive = platform::com_create_object(u"Scripting.FileSystemObject")
-                                           .call(u"GetDrive", u"C:")
-                                           .object();
+        const platform::Object drive = drive_of(u"C:");
         EXPECT_EQ(show(drive.get(u"IsReady")), "bool:true");
     });
 }

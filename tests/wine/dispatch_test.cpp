@@ -38,18 +38,6 @@ FakeDispatch::Handler fail_with(HRESULT hr) {
     return [hr](const DISPPARAMS&, VARIANT*, EXCEPINFO*) { return hr; };
 }
 
-// Runs `action`, which must raise; gives the error.
-template <class Action>
-Error error_of(Action action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error;
-    }
-    ADD_FAILURE() << "no error was raised";
-    return Error(0, u"");
-}
-
 // ---------------------------------------------------------------------------------------------
 // Results: every kind of VARIANT an object may answer with.
 

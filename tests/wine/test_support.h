@@ -3,10 +3,13 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 
 #include "platform/automation.h"
+#include "platform/automation_win.h"
 #include "platform/text.h"
 
 namespace tavrin_test {
@@ -22,5 +25,24 @@ constexpr std::int32_t number(HRESULT hr) {
 
 // An error number as "-2147352570 (0x80020006)", for failure messages and the report.
 std::string show_number(std::int32_t number);
+
+// Runs `action`, which must raise; gives the error.
+template <class Action>
+platform::Error error_of(Action action) {
+    try {
+        action();
+    } catch (const platform::Error& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no error was raised";
+    return platform::Error(0, u"");
+}
+
+// The drive object for `device_id`, through a new file-system object.
+inline platform::Object drive_of(platform::TextView device_id) {
+    return platform::com_create_object(u"Scripting.FileSystemObject")
+        .call(u"GetDrive", platform::Text(device_id))
+        .object();
+}
 
 }  // namespace tavrin_test

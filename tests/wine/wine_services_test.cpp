@@ -29,17 +29,6 @@ constexpr platform::TextView kAllDisks = u"Select * from Win32_LogicalDisk";
 constexpr platform::TextView kRemovableDisks =
     u"Select * from Win32_LogicalDisk Where DriveType = 2";
 
-template <class Action>
-Error error_of(Action action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error;
-    }
-    ADD_FAILURE() << "no error was raised";
-    return Error(0, u"");
-}
-
 // Each disk the service reports: its DeviceID and DriveType as values.
 std::map<std::string, std::string> disks_reported(platform::TextView query) {
     std::map<std::string, std::string> disks;

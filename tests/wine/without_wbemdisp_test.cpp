@@ -45,9 +45,7 @@ TEST(WithoutScriptingLibrary, TheFileSystemObjectStillWorks) {
     if (!wbemdisp_disabled()) {
         GTEST_SKIP() << "needs WINEDLLOVERRIDES=wbemdisp=d and TAVRIN_WINE_WBEMDISP_DISABLED=1";
     }
-    const platform::Object drive = platform::com_create_object(u"Scripting.FileSystemObject")
-                                       .call(u"GetDrive", u"C:")
-                                       .object();
+    const platform::Object drive = drive_of(u"C:");
     EXPECT_EQ(show(drive.get(u"IsReady")), "bool:true");
 }
 
