@@ -33,6 +33,21 @@ std::optional<Error> run_handler(ClickHandler handler, Runtime& runtime, Form& f
     }
 }
 
+std::optional<Error> ClickDispatcher::click(ControlId control, Runtime& runtime, Form& form) {
+    if (in_handler_) {
+        return std::nullopt;
+    }
+    for (const ClickBinding& binding : form_.clicks) {
+        if (binding.control == control) {
+            in_handler_ = true;
+            std::optional<Error> error = run_handler(binding.handler, runtime, form);
+            in_handler_ = false;
+            return error;
+        }
+    }
+    return std::nullopt;
+}
+
 Text error_report_text(const Error& error) {
     static constexpr char16_t kHex[] = u"0123456789ABCDEF";
     const auto code = static_cast<std::uint32_t>(error.number());

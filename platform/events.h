@@ -12,6 +12,20 @@ namespace platform {
 // as they are, memory exhaustion and anything else turned into errors of their own.
 std::optional<Error> run_handler(ClickHandler handler, Runtime& runtime, Form& form) noexcept;
 
+// Dispatches the clicks of one form: runs the handler bound to a control, one click at a time
+// (a click that arrives while a handler is still running is dropped, whatever the platform
+// pumps meanwhile), and returns the error to report, if any.
+class ClickDispatcher {
+  public:
+    explicit ClickDispatcher(const FormDescription& form) : form_(form) {}
+
+    std::optional<Error> click(ControlId control, Runtime& runtime, Form& form);
+
+  private:
+    const FormDescription& form_;
+    bool in_handler_ = false;
+};
+
 // The text of the top-level error report for `error`.
 Text error_report_text(const Error& error);
 

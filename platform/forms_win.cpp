@@ -314,20 +314,8 @@ class WinForm final : public Form, public Runtime {
     }
 
     void on_click(ControlId id) {
-        if (in_handler_) {
-            return;  // a handler runs to its end before the next click is taken
-        }
-        for (const ClickBinding& binding : description_.clicks) {
-            if (binding.control != id) {
-                continue;
-            }
-            in_handler_ = true;
-            const std::optional<Error> error = run_handler(binding.handler, *this, *this);
-            in_handler_ = false;
-            if (error) {
-                report_error(*error);
-            }
-            return;
+        if (const std::optional<Error> error = clicks_.click(id, *this, *this)) {
+            report_error(*error);
         }
     }
 
@@ -404,7 +392,7 @@ class WinForm final : public Form, public Runtime {
     unique_hfont default_font_;
     std::vector<unique_hfont> fonts_;
     std::vector<LiveControl> controls_;
-    bool in_handler_ = false;
+    ClickDispatcher clicks_{description_};
     int exit_status_ = 0;
 };
 

@@ -47,3 +47,37 @@ TEST(ErrorReport, ShowsTheNumberSignedAndInHexWithTheDescription) {
 }
 
 }  // namespace
+
+namespace {
+
+// A handler that clicks its own button again while it runs, as a message pumped during a
+// platform call could.
+int g_runs = 0;
+platform::ClickDispatcher* g_dispatcher = nullptr;
+
+void reentrant_handler(platform::Runtime& runtime, platform::Form& form) {
+    ++g_runs;
+    EXPECT_FALSE(g_dispatcher->click(1, runtime, form).has_value());
+    throw platform::Error(5, u"x");
+}
+
+TEST(ClickDispatcher, RunsTheBoundHandlerOnceAtATime) {
+    const platform::ClickBinding clicks[] = {{1, &reentrant_handler}};
+    platform::FormDescription form{};
+    form.clicks = clicks;
+    platform::ClickDispatcher dispatcher(form);
+    g_dispatcher = &dispatcher;
+    ScriptedMachine machine;
+
+    const auto error = dispatcher.click(1, machine, machine);
+    EXPECT_EQ(g_runs, 1) << "the click inside the handler ran it again";
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->number(), 5);
+
+    EXPECT_FALSE(dispatcher.click(2, machine, machine).has_value()) << "no handler is bound";
+    EXPECT_EQ(g_runs, 1);
+    dispatcher.click(1, machine, machine);
+    EXPECT_EQ(g_runs, 2) << "the dispatcher stayed busy after an error";
+}
+
+}  // namespace
