@@ -1,0 +1,282 @@
+#include "platform/udev_drives.h"
+
+#include <libudev.h>
+#include <sys/sysmacros.h>
+
+#include <algorithm>
+#include <charconv>
+#include <memory>
+#include <tuple>
+
+#include "platform/error.h"
+
+namespace platform::udev_drives {
+
+namespace {
+
+// Owning handles for libudev's reference-counted objects.
+template <auto Unref>
+struct Unreffer {
+    template <class T>
+    void operator()(T* object) const {
+        Unref(object);
+    }
+};
+template <class T, auto Unref>
+using Handle = std::unique_ptr<T, Unreffer<Unref>>;
+using Context = Handle<udev, udev_unref>;
+using Device = Handle<udev_device, udev_device_unref>;
+using Enumeration = Handle<udev_enumerate, udev_enumerate_unref>;
+
+Context open_context() {
+    Context context(udev_new());
+    if (!context) {
+        throw Error(codes::kUnexpected, u"无法读取设备信息（udev 不可用）。");
+    }
+    return context;
+}
+
+std::string copy(const char* text) {
+    return text ? std::string(text) : std::string();
+}
+
+std::string property(udev_device* device, const char* key) {
+    return copy(udev_device_get_property_value(device, key));
+}
+
+std::string attribute(udev_device* device, const char* name) {
+    return copy(udev_device_get_sysattr_value(device, name));
+}
+
+std::uint64_t number(std::string_view text) {
+    std::uint64_t value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+// What the program needs to know about one block device, copied out of udev so that the
+// device can be released at once.
+struct Block {
+    std::string name;
+    std::string syspath;
+    bool partition = false;
+    unsigned partition_number = 0;  // 0 for a whole disk
+    std::string disk_syspath;       // the whole disk: itself, or a partition's parent
+    std::uint64_t size = 0;         // in 512-byte sectors; 0 when there is no medium
+    std::string fs_type, fs_usage, fs_uuid;
+    // Whole disks only:
+    dev_t devnum = 0;
+    bool removable = false;
+
+    bool has_file_system() const {
+        return !fs_type.empty() && (fs_usage.empty() || fs_usage == "filesystem");
+    }
+    std::optional<std::int32_t> serial() const {
+        if (size == 0) {
+            return std::nullopt;
+        }
+        return volume_serial(fs_type, fs_uuid);
+    }
+};
+
+bool is_one_of(const char* text, std::initializer_list<std::string_view> choices) {
+    return text && std::find(choices.begin(), choices.end(), text) != choices.end();
+}
+
+// A whole disk the user can plug and pull: flagged removable by its driver, or on a bus
+// whose devices come and go whatever they say about themselves. Optical drives are
+// removable too but are drives of another type.
+bool is_removable_disk(udev_device* disk) {
+    if (property(disk, "ID_CDROM") == "1") {
+        return false;
+    }
+    if (attribute(disk, "removable") == "1") {
+        return true;
+    }
+    for (udev_device* parent = udev_device_get_parent(disk); parent;
+         parent = udev_device_get_parent(parent)) {
+        if (is_one_of(udev_device_get_subsystem(parent),
+                      {"usb", "mmc", "sdio", "firewire", "ieee1394"})) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<Block> read_block(udev_device* device) {
+    const std::string type = copy(udev_device_get_devtype(device));
+    Block block;
+    if (type == "partition") {
+        udev_device* disk = udev_device_get_parent_with_subsystem_devtype(device, "block", "disk");
+        if (!disk) {
+            return std::nullopt;
+        }
+        block.partition = true;
+        block.partition_number = static_cast<unsigned>(number(attribute(device, "partition")));
+        block.disk_syspath = copy(udev_device_get_syspath(disk));
+    } else if (type == "disk") {
+        block.devnum = udev_device_get_devnum(device);
+        block.removable = is_removable_disk(device);
+        block.disk_syspath = copy(udev_device_get_syspath(device));
+    } else {
+        return std::nullopt;
+    }
+    block.name = copy(udev_device_get_sysname(device));
+    block.syspath = copy(udev_device_get_syspath(device));
+    block.size = number(attribute(device, "size"));
+    block.fs_type = property(device, "ID_FS_TYPE");
+    block.fs_usage = property(device, "ID_FS_USAGE");
+    block.fs_uuid = property(device, "ID_FS_UUID");
+    return block;
+}
+
+std::optional<Block> read_block(udev* context, const char* syspath) {
+    const Device device(udev_device_new_from_syspath(context, syspath));
+    return device ? read_block(device.get()) : std::nullopt;
+}
+
+// Whether a whole disk carries a partition table the kernel has read.
+bool has_partitions(udev* context, udev_device* disk) {
+    const Enumeration enumeration(udev_enumerate_new(context));
+    if (!enumeration || udev_enumerate_add_match_subsystem(enumeration.get(), "block") < 0 ||
+        udev_enumerate_add_match_parent(enumeration.get(), disk) < 0 ||
+        udev_enumerate_scan_devices(enumeration.get()) < 0) {
+        throw Error(codes::kUnexpected, u"无法枚举块设备。");
+    }
+    const std::string_view self = udev_device_get_syspath(disk);
+    udev_list_entry* entry;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumeration.get())) {
+        if (udev_list_entry_get_name(entry) != self) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool plausible_kernel_name(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
+std::optional<std::uint32_t> hex32(std::string_view digits) {
+    std::uint32_t value = 0;
+    const char* end = digits.data() + digits.size();
+    if (digits.size() != 8 || std::from_chars(digits.data(), end, value, 16).ptr != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+bool all_hex(std::string_view text) {
+    return text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> volume_serial(std::string_view fs_type, std::string_view uuid) {
+    std::optional<std::uint32_t> serial;
+    if (fs_type == "vfat" || fs_type == "exfat") {
+        if (uuid.size() == 9 && uuid[4] == '-') {
+            serial = hex32(std::string(uuid.substr(0, 4)) += uuid.substr(5));
+        }
+    } else if (fs_type == "ntfs") {
+        if (uuid.size() == 16 && all_hex(uuid)) {
+            serial = hex32(uuid.substr(8));
+        }
+    } else {
+        std::string digits;
+        for (const char c : uuid) {
+            if (c != '-') {
+                digits += c;
+            }
+        }
+        if (digits.size() >= 8 && all_hex(digits)) {
+            serial = hex32(std::string_view(digits).substr(0, 8));
+        }
+    }
+    if (!serial) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(*serial);
+}
+
+std::vector<std::string> list() {
+    const Context context = open_context();
+    const Enumeration enumeration(udev_enumerate_new(context.get()));
+    if (!enumeration || udev_enumerate_add_match_subsystem(enumeration.get(), "block") < 0 ||
+        udev_enumerate_scan_devices(enumeration.get()) < 0) {
+        throw Error(codes::kUnexpected, u"无法枚举块设备。");
+    }
+    std::vector<Block> disks, partitions;
+    udev_list_entry* entry;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumeration.get())) {
+        if (std::optional<Block> block =
+                read_block(context.get(), udev_list_entry_get_name(entry))) {
+            (block->partition ? partitions : disks).push_back(std::move(*block));
+        }
+    }
+
+    struct Entry {
+        std::tuple<unsigned, unsigned, unsigned> order;
+        std::string name;
+    };
+    std::vector<Entry> entries;
+    for (const Block& disk : disks) {
+        if (!disk.removable) {
+            continue;
+        }
+        const auto order = [&](unsigned partition) {
+            return std::tuple(major(disk.devnum), minor(disk.devnum), partition);
+        };
+        bool partitioned = false;
+        for (const Block& partition : partitions) {
+            if (partition.disk_syspath == disk.syspath) {
+                partitioned = true;
+                if (partition.has_file_system()) {
+                    entries.push_back({order(partition.partition_number), partition.name});
+                }
+            }
+        }
+        if (!partitioned) {
+            entries.push_back({order(0), disk.name});
+        }
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return std::tie(a.order, a.name) < std::tie(b.order, b.name);
+    });
+    std::vector<std::string> names;
+    names.reserve(entries.size());
+    for (Entry& e : entries) {
+        names.push_back(std::move(e.name));
+    }
+    return names;
+}
+
+Drive look_up(std::string_view name) {
+    if (!plausible_kernel_name(name)) {
+        return {};
+    }
+    const Context context = open_context();
+    const Device device(
+        udev_device_new_from_subsystem_sysname(context.get(), "block", std::string(name).c_str()));
+    if (!device) {
+        return {};
+    }
+    const std::optional<Block> block = read_block(device.get());
+    if (!block) {
+        return {};
+    }
+    if (block->partition) {
+        udev_device* disk =
+            udev_device_get_parent_with_subsystem_devtype(device.get(), "block", "disk");
+        if (!is_removable_disk(disk) || !block->has_file_system()) {
+            return {};
+        }
+    } else if (!block->removable || has_partitions(context.get(), device.get())) {
+        return {};
+    }
+    const std::optional<std::int32_t> serial = block->serial();
+    return {.present = true, .ready = serial.has_value(), .serial = serial.value_or(0)};
+}
+
+}  // namespace platform::udev_drives

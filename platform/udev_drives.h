@@ -1,0 +1,39 @@
+// The machine's removable drives as udev knows them, asked afresh on every call.
+//
+// A removable disk is a whole block device whose `removable` attribute is 1, or one that hangs
+// off a USB, MMC/SD/SDIO or FireWire bus (an SD card in a built-in reader and a USB stick that
+// calls itself fixed both count); optical drives are not (Windows gives them a type of their
+// own). Each partition of such a disk that holds a file system is one logical disk; a disk
+// without partitions (a whole-disk file system, an empty card slot, a medium udev cannot read)
+// is one logical disk by itself. A logical disk is named by its kernel name: "sdb1".
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::udev_drives {
+
+// The removable logical disks present now, in kernel device order: by the whole disk's
+// device number (major, then minor), then by partition number, the disk itself first.
+std::vector<std::string> list();
+
+struct Drive {
+    bool present = false;  // a removable logical disk of that name exists now
+    bool ready = false;    // it has a medium and udev knows its volume's identifier
+    std::int32_t serial = 0;
+};
+
+// The state of one logical disk now. Names that cannot be kernel block device names are
+// simply absent.
+Drive look_up(std::string_view name);
+
+// The volume serial number Windows shows for a file system of type `fs_type` (ID_FS_TYPE)
+// whose identifier udev reports as `uuid` (ID_FS_UUID): FAT and exFAT "XXXX-XXXX" as hex,
+// NTFS the low half of its 64-bit serial, anything else the first 32 bits of its UUID.
+// Nothing when the identifier does not have the form its file system gives it.
+std::optional<std::int32_t> volume_serial(std::string_view fs_type, std::string_view uuid);
+
+}  // namespace platform::udev_drives
