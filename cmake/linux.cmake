@@ -1,0 +1,71 @@
+# The Linux program: the forms run time over Qt Widgets, automation over udev, the desktop
+# entry, the AppStream metadata, the icon theme files and a Debian package.
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+
+# The version and names, read from the header the Windows resources use.
+file(STRINGS ${CMAKE_SOURCE_DIR}/resources/version.h version_lines ENCODING UTF-8
+     REGEX "^#define TAVRIN_[A-Z_]+ \".*\"$")
+foreach(line IN LISTS version_lines)
+    if(line MATCHES "^#define (TAVRIN_[A-Z_]+) \"(.*)\"$")
+        set(${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+    endif()
+endforeach()
+if(NOT TAVRIN_VERSION_TEXT OR NOT TAVRIN_PRODUCT_NAME)
+    message(FATAL_ERROR "resources/version.h: no TAVRIN_VERSION_TEXT or TAVRIN_PRODUCT_NAME")
+endif()
+
+add_library(tavrin_qt STATIC platform/forms_qt.cpp platform/forms_qt.h)
+target_link_libraries(tavrin_qt PUBLIC tavrin_portable tavrin_udev Qt6::Widgets)
+# The window icon: the .ico drawn at build time, inside the program.
+add_dependencies(tavrin_qt tavrin_icon)
+set_source_files_properties(${TAVRIN_ICON_FILE} PROPERTIES GENERATED TRUE)
+qt_add_resources(tavrin_qt tavrin_qt_icon PREFIX /tavrin BASE ${CMAKE_BINARY_DIR}
+                 FILES ${TAVRIN_ICON_FILE})
+
+add_executable(tavrin shell/main_qt.cpp)
+target_link_libraries(tavrin PRIVATE tavrin_qt)
+
+# The icon theme wants PNGs: Qt's own .ico reader writes one per size the icon holds.
+set(TAVRIN_ICON_SIZES 16 24 32 48 64 72 96 128)
+add_executable(ico_to_png resources/linux/ico_to_png.cpp)
+target_link_libraries(ico_to_png PRIVATE Qt6::Gui)
+set(icon_theme_dir ${CMAKE_BINARY_DIR}/hicolor)
+set(icon_pngs)
+foreach(size IN LISTS TAVRIN_ICON_SIZES)
+    list(APPEND icon_pngs ${icon_theme_dir}/${size}x${size}/apps/tavrin.png)
+endforeach()
+add_custom_command(
+    OUTPUT ${icon_pngs}
+    # A build tool: Qt's plugin caches are not worth reporting as leaks in sanitizer builds.
+    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
+            $<TARGET_FILE:ico_to_png> ${TAVRIN_ICON_FILE} ${icon_theme_dir} tavrin
+            ${TAVRIN_ICON_SIZES}
+    DEPENDS ico_to_png tavrin_icon ${TAVRIN_ICON_FILE}
+    COMMENT "Writing the icon theme PNGs"
+    VERBATIM)
+add_custom_target(tavrin_icon_pngs ALL DEPENDS ${icon_pngs})
+
+configure_file(resources/linux/tavrin.metainfo.xml.in ${CMAKE_BINARY_DIR}/tavrin.metainfo.xml
+               @ONLY)
+
+include(GNUInstallDirs)
+install(TARGETS tavrin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES resources/linux/tavrin.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_BINARY_DIR}/tavrin.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(DIRECTORY ${icon_theme_dir} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+
+# cpack: one .deb; dpkg-shlibdeps works out the Depends from the program's libraries.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tavrin)
+set(CPACK_PACKAGE_VERSION ${TAVRIN_VERSION_TEXT})
+set(CPACK_PACKAGE_VENDOR "${TAVRIN_COMPANY_NAME}")
+set(CPACK_PACKAGE_CONTACT "${TAVRIN_COMPANY_NAME}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "shows the volume serial numbers of inserted USB drives")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+include(CPack)
