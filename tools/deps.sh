@@ -20,7 +20,10 @@ need_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
 }
 
-BUILD_PACKAGES=(cmake ninja-build g++ g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
-                binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
-RUN_PACKAGES=(wine64 fonts-wine fonts-wqy-zenhei locales)
-TEST_PACKAGES=(python3 googletest libgtest-dev xvfb x11-apps imagemagick)
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config g++-mingw-w64-i686-win32
+                g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+                qt6-base-dev qt6-base-dev-tools libudev-dev libxcb1-dev)
+RUN_PACKAGES=(fonts-wqy-zenhei)
+WINE_PACKAGES=(wine64 fonts-wine locales)
+TEST_PACKAGES=(python3 googletest libgtest-dev xvfb xauth x11-apps imagemagick umockdev
+               libumockdev-dev desktop-file-utils dpkg-dev)

@@ -5,12 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/deps.sh
-need_packages "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+need_packages "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}" "${WINE_PACKAGES[@]}" \
+    "${TEST_PACKAGES[@]}"
 
 jobs=$(nproc)
 for preset in host host-asan windows-x86 windows-x64; do
     echo "=== build: $preset"
-    cmake --preset "$preset" >/dev/null
+    cmake --preset "$preset" -DTAVRIN_TESTS=ON >/dev/null
     cmake --build --preset "$preset" -j "$jobs"
 done
 
