@@ -20,16 +20,24 @@ Error fallback_error(std::int32_t code) noexcept {
 
 }  // namespace
 
-std::optional<Error> run_handler(ClickHandler handler, Runtime& runtime, Form& form) noexcept {
+Error current_error() noexcept {
     try {
-        handler(runtime, form);
-        return std::nullopt;
+        throw;
     } catch (const Error& error) {
         return error;
     } catch (const std::bad_alloc&) {
         return fallback_error(codes::kOutOfMemory);
     } catch (...) {
         return fallback_error(codes::kUnexpected);
+    }
+}
+
+std::optional<Error> run_handler(ClickHandler handler, Runtime& runtime, Form& form) noexcept {
+    try {
+        handler(runtime, form);
+        return std::nullopt;
+    } catch (...) {
+        return current_error();
     }
 }
 

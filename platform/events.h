@@ -8,6 +8,10 @@
 
 namespace platform {
 
+// The error for the exception being handled (call it inside a catch): an Error as it is,
+// memory exhaustion and anything else turned into errors of their own.
+Error current_error() noexcept;
+
 // Runs a click handler. Whatever leaves it comes back as an error for the report: errors
 // as they are, memory exhaustion and anything else turned into errors of their own.
 std::optional<Error> run_handler(ClickHandler handler, Runtime& runtime, Form& form) noexcept;

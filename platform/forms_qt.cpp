@@ -274,10 +274,8 @@ int run_form(const ProjectHeader& header, ObjectSource objects) {
 int run(const ProjectHeader& header) {
     try {
         return qt::run_form(header, {&udev_get_object, &udev_create_object});
-    } catch (const Error& error) {
-        report_startup_error(header, error);
     } catch (...) {
-        report_startup_error(header, Error(codes::kOutOfMemory, describe(codes::kOutOfMemory)));
+        report_startup_error(header, current_error());
     }
     return 1;
 }

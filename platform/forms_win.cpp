@@ -411,10 +411,8 @@ int run(const ProjectHeader& header) {
         WinForm form(header);
         form.create();
         return form.run_loop();
-    } catch (const Error& error) {
-        report_startup_error(header, error);
     } catch (...) {
-        report_startup_error(header, Error(codes::kOutOfMemory, describe(codes::kOutOfMemory)));
+        report_startup_error(header, current_error());
     }
     return 1;
 }
