@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
+
 #include "drive_report/drive_report.h"
 #include "platform/automation_win.h"
 #include "platform/error.h"
@@ -28,6 +30,10 @@
 #include "shell/form1.h"
 
 namespace {
+
+using bench::median;
+using bench::narrow;
+using bench::now_ms;
 
 // The run time a click gets in the program, without the window: objects come from the real
 // back end, message boxes are only counted.
@@ -78,17 +84,6 @@ void call_by_name(IDispatch* object, const wchar_t* name, VARIANT* argument, VAR
     check(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
                          &params, result, nullptr, nullptr),
           "Invoke");
-}
-
-double now_ms() {
-    static const double ticks_per_ms = [] {
-        LARGE_INTEGER frequency;
-        QueryPerformanceFrequency(&frequency);
-        return static_cast<double>(frequency.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / ticks_per_ms;
 }
 
 // Where the time of the bare sequence goes, summed over the profiled rounds. The compared
@@ -232,22 +227,8 @@ std::wstring bare_click(Phases* phases) {
     return report;
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
-
 double mean(const std::vector<double>& values) {
     return std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
-}
-
-std::string narrow(const std::wstring& text) {
-    std::string out;
-    for (const wchar_t c : text) {
-        out += c < 0x80 ? static_cast<char>(c) : '?';
-    }
-    return out;
 }
 
 int positive_argument(int argc, wchar_t** argv, int index, int fallback) {

@@ -22,7 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
+
 namespace {
+
+using bench::median;
+using bench::narrow;
+using bench::now_ms;
 
 constexpr DWORD kTimeoutMs = 60000;
 
@@ -30,34 +36,6 @@ struct Program {
     std::wstring path;
     const wchar_t* caption;
 };
-
-double now_ms() {
-    static const double ticks_per_ms = [] {
-        LARGE_INTEGER frequency;
-        QueryPerformanceFrequency(&frequency);
-        return static_cast<double>(frequency.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / ticks_per_ms;
-}
-
-double median(std::vector<double> values) {
-    if (values.empty()) {
-        return 0;
-    }
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
-
-std::string narrow(const std::wstring& text) {
-    std::string out;
-    for (const wchar_t c : text) {
-        out += c < 0x80 ? static_cast<char>(c) : '?';
-    }
-    return out;
-}
 
 struct WindowSearch {
     DWORD process_id;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "platform/runtime.h"
 #include "platform/text.h"
@@ -88,6 +89,10 @@ struct ProjectHeader {
     std::uint16_t locale;
     Threading threading;
 };
+
+// The form's controls in tab order (equal positions keep their order in the table): the
+// order every back end creates them in, so the first holds the focus at start.
+std::vector<const Control*> in_tab_order(const FormDescription& form);
 
 // Starts the program as the header says and returns its exit status when it ends:
 // 0 after the window was closed, non-zero after an error report.

@@ -156,14 +156,7 @@ QtForm::QtForm(const ProjectHeader& header, ObjectSource objects)
     setWindowIcon(QIcon(QString::fromLatin1(kApplicationIcon)));
     setFixedSize(qt::to_dip(description_.client_width), qt::to_dip(description_.client_height));
 
-    std::vector<const Control*> in_tab_order;
-    for (const Control& control : description_.controls) {
-        in_tab_order.push_back(&control);
-    }
-    std::stable_sort(
-        in_tab_order.begin(), in_tab_order.end(),
-        [](const Control* a, const Control* b) { return a->tab_index < b->tab_index; });
-    for (const Control* control : in_tab_order) {
+    for (const Control* control : in_tab_order(description_)) {
         create_control(*control);
     }
     for (std::size_t i = 1; i < controls_.size(); ++i) {

@@ -189,15 +189,8 @@ class WinForm final : public Form, public Runtime {
 
     void create_controls(HINSTANCE instance) {
         default_font_ = default_font();
-        std::vector<const Control*> in_tab_order;
-        for (const Control& control : description_.controls) {
-            in_tab_order.push_back(&control);
-        }
         // Creation order is tab order.
-        std::stable_sort(
-            in_tab_order.begin(), in_tab_order.end(),
-            [](const Control* a, const Control* b) { return a->tab_index < b->tab_index; });
-        for (const Control* control : in_tab_order) {
+        for (const Control* control : in_tab_order(description_)) {
             create_control(*control, instance);
         }
     }
