@@ -20,10 +20,23 @@ need_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
 }
 
+# Wine's 32-bit loader, for the 32-bit exe, comes from the i386 architecture.
+need_i386() {
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        echo "Adding the i386 architecture"
+        local sudo=""
+        if [ "$(id -u)" -ne 0 ]; then
+            sudo="sudo"
+        fi
+        $sudo dpkg --add-architecture i386
+    fi
+}
+
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config g++-mingw-w64-i686-win32
                 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
                 qt6-base-dev qt6-base-dev-tools libudev-dev libxcb1-dev)
 RUN_PACKAGES=(fonts-wqy-zenhei)
 WINE_PACKAGES=(wine64 fonts-wine locales)
+WINE32_PACKAGES=(wine32:i386)
 TEST_PACKAGES=(python3 googletest libgtest-dev xvfb xauth x11-apps imagemagick umockdev
                libumockdev-dev desktop-file-utils dpkg-dev)

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the unit tests natively and again under
-# AddressSanitizer and LeakSanitizer, the static check of the 32-bit release exe, and the
-# Windows tests under wine64 and Xvfb.
+# Builds everything and runs every test: on the host build the unit, udev and Qt tests, again
+# under AddressSanitizer, LeakSanitizer and UBSan; for each Windows exe, the 32-bit release
+# build and the 64-bit one, the static checks, the COM layer under Wine and the real window
+# under Wine and Xvfb. Prints one pass/fail total.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/deps.sh
+need_i386
 need_packages "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}" "${WINE_PACKAGES[@]}" \
-    "${TEST_PACKAGES[@]}"
+    "${WINE32_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
+presets=(host host-asan windows-x86 windows-x64)
 jobs=$(nproc)
-for preset in host host-asan windows-x86 windows-x64; do
+for preset in "${presets[@]}"; do
     echo "=== build: $preset"
     cmake --preset "$preset" -DTAVRIN_TESTS=ON >/dev/null
     cmake --build --preset "$preset" -j "$jobs"
@@ -18,9 +21,9 @@ done
 status=0 passed=0 failed=0
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-for preset in host host-asan windows-x86 windows-x64; do
+for preset in "${presets[@]}"; do
     echo "=== test: $preset"
-    ctest --test-dir "build/$preset" --output-on-failure 2>&1 | tee "$log" || status=1
+    ctest --preset "$preset" 2>&1 | tee "$log" || status=1
     # "100% tests passed, 0 tests failed out of 41"
     summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
     if [ -z "$summary" ]; then

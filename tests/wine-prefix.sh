@@ -1,0 +1,75 @@
+# Wine prefixes for the Windows tests and benchmarks (sourced by tests/wine-run.sh and
+# bench/run-bench.sh). Everything lives in one work directory of the caller's, for one run:
+#
+#   wine_prefix_make WORK            a fresh prefix in WORK/prefix (exports WINEPREFIX), in
+#                                    Simplified Chinese when the zh_CN locale can be had
+#   wine_drive LETTER TYPE SERIAL    a drive: the directory WORK/drives/LETTER holding
+#                                    .windows-serial (hex), linked from dosdevices; TYPE is
+#                                    "floppy" (removable) or "hd" (fixed); SERIAL "missing"
+#                                    links the drive to a directory that does not exist
+#   wine_prefix_ready                writes the drive types and settings, restarts the server
+#   wine_prefix_end                  ends the prefix's own wineserver, and nothing else
+#
+# Wine's mount manager reports the type "floppy" as DRIVE_REMOVABLE, the type the management
+# service's query selects. A removable drive whose directory is missing is listed but not
+# ready: renaming the directory away pulls the stick, making it puts one in.
+wine_server=/usr/lib/wine/wineserver
+# The prefix is set up by the 64-bit loader whatever runs in it later: a 32-bit regedit would
+# write the drive types into the 32-bit view of the registry, where the mount manager does
+# not look.
+wine_setup=/usr/lib/wine/wine64
+
+wine_prefix_make() {
+    wine_work=$1
+    export WINEPREFIX="$wine_work/prefix" WINEDEBUG=-all
+    # Without Mono and Gecko there is nothing to offer to download, so Wine asks nothing.
+    export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+    wine_use_chinese_locale
+    mkdir -p "$wine_work/drives"
+    wine_registry=$'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n'
+    # No window manager on Xvfb: Wine draws the frames and places the windows itself.
+    wine_registry+=$'"Managed"="N"\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\r\n'
+    "$wine_setup" wineboot -i >"$wine_work/wineboot.log" 2>&1
+}
+
+# Wine takes its language and code page from the Unix locale, which must exist: without it
+# Wine falls back to English and code page 1252. Compiled here when the system lacks it.
+wine_use_chinese_locale() {
+    unset LC_ALL LC_CTYPE LC_MESSAGES LANGUAGE
+    if locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\{0,1\}8'; then
+        export LANG=zh_CN.UTF-8
+    elif mkdir -p "$wine_work/locale" &&
+        { localedef -i zh_CN -f UTF-8 "$wine_work/locale/zh_CN.UTF-8" >/dev/null 2>&1 ||
+            [ -d "$wine_work/locale/zh_CN.UTF-8" ]; }; then
+        export LOCPATH="$wine_work/locale" LANG=zh_CN.UTF-8
+    fi
+}
+
+wine_drive() {
+    local letter=$1 type=$2 serial=$3 target="$wine_work/drives/$1"
+    if [ "$serial" != missing ]; then
+        mkdir -p "$target"
+        printf '%s\n' "$serial" >"$target/.windows-serial"
+    fi
+    ln -sfn "$target" "$WINEPREFIX/dosdevices/$letter:"
+    wine_registry+="\"$letter:\"=\"$type\""$'\r\n'
+}
+
+wine_prefix_ready() {
+    printf '%s' "$wine_registry" >"$wine_work/settings.reg"
+    "$wine_setup" regedit /S "Z:${wine_work//\//\\}\\settings.reg" >/dev/null 2>&1
+    # Wine's own fonts (Marlett draws the caption buttons, Tahoma the captions) are where
+    # this Wine does not look for them.
+    ln -sf /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
+    # The mount manager reads the drive types when the server starts.
+    "$wine_server" -k >/dev/null 2>&1
+    "$wine_server" -w >/dev/null 2>&1
+}
+
+wine_prefix_end() {
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+        "$wine_server" -k >/dev/null 2>&1
+        "$wine_server" -w >/dev/null 2>&1
+    fi
+    return 0
+}
