@@ -1,0 +1,184 @@
+#include "support.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "shell/form1.h"
+
+namespace testing_support {
+
+using platform::Object;
+using platform::Text;
+using platform::TextView;
+using platform::Value;
+
+namespace {
+
+enum Kind { kService, kCollection, kDisk, kFileSystem, kDrive };
+
+std::string utf8(TextView text) {
+    return platform::to_utf8(text);
+}
+
+class ScriptedObject : public platform::Dispatch {
+  public:
+    ScriptedObject(ScriptedMachine& machine, int kind, int id, Text argument)
+        : machine_(machine), kind_(kind), name_(std::to_string(id)), argument_(argument) {
+        name_.insert(name_.begin(), '#');  // not "#" + ...: GCC 12 warns on that falsely
+        ++machine_.live_objects;
+    }
+    ~ScriptedObject() override {
+        --machine_.live_objects;
+        machine_.log.push_back("~" + name_);
+    }
+
+    Value invoke(TextView member, std::span<const Value> args) override {
+        std::string call = name_ + "." + utf8(member) + "(";
+        for (const Value& arg : args) {
+            call += utf8(arg.text());
+        }
+        machine_.operation(call + ")");
+        if (kind_ == kService && member == u"ExecQuery" && args.size() == 1) {
+            return machine_.make(kCollection);
+        }
+        if (kind_ == kFileSystem && member == u"GetDrive" && args.size() == 1) {
+            return machine_.make(kDrive, args[0].text());
+        }
+        if (kind_ == kDisk && member == u"DeviceID" && args.empty()) {
+            return argument_;
+        }
+        if (kind_ == kDrive && member == u"IsReady" && args.empty()) {
+            const std::string& ready = disk().ready;
+            if (ready == "yes" || ready == "no") {
+                return ready == "yes";
+            }
+            return ready == "null" ? Value(platform::Null{})
+                                   : Value(Text(ready.begin(), ready.end()));
+        }
+        if (kind_ == kDrive && member == u"SerialNumber" && args.empty()) {
+            return disk().serial;
+        }
+        throw platform::Error(platform::codes::kUnknownName, u"no such member");
+    }
+
+    std::unique_ptr<platform::Enumerator> enumerate() override {
+        machine_.operation(name_ + ".Enumerate");
+        class Each : public platform::Enumerator {
+          public:
+            Each(ScriptedMachine& machine, std::string owner) : machine_(machine), owner_(owner) {}
+            bool next(Value& out) override {
+                machine_.operation(owner_ + ".Next");
+                if (next_ == machine_.disks.size()) {
+                    return false;
+                }
+                out = machine_.make(kDisk, machine_.disks[next_++].id);
+                return true;
+            }
+
+          private:
+            ScriptedMachine& machine_;
+            std::string owner_;
+            std::size_t next_ = 0;
+        };
+        return std::make_unique<Each>(machine_, name_);
+    }
+
+  private:
+    // Looked up at each call: a disk may be pulled at any moment.
+    const Disk& disk() const {
+        for (const Disk& disk : machine_.disks) {
+            if (disk.id == argument_) {
+                return disk;
+            }
+        }
+        throw platform::Error(platform::codes::kDeviceUnavailable, u"device unavailable");
+    }
+
+    ScriptedMachine& machine_;
+    int kind_;
+    std::string name_;
+    Text argument_;
+};
+
+}  // namespace
+
+std::vector<std::string> lines_of(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find_first_not_of(' ') != std::string::npos && line != "#" &&
+            !line.starts_with("# ")) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+std::vector<std::vector<int>> layout_rows() {
+    std::vector<std::vector<int>> rows;
+    for (const std::string& line : lines_of(TAVRIN_TEST_DATA "/form1_layout.txt")) {
+        std::istringstream numbers(line);
+        rows.emplace_back(std::istream_iterator<int>(numbers), std::istream_iterator<int>());
+    }
+    return rows;
+}
+
+std::vector<Disk> disks_from(const std::string& spec) {
+    std::vector<Disk> disks;
+    std::istringstream words(spec);
+    for (std::string word; words >> word;) {
+        const std::size_t serial = word.rfind(':');
+        const std::size_t ready = word.rfind(':', serial - 1);
+        disks.push_back({Text(word.begin(), word.begin() + ready + 1),
+                         word.substr(ready + 1, serial - ready - 1),
+                         std::stoll(word.substr(serial + 1))});
+    }
+    return disks;
+}
+
+void ScriptedMachine::operation(std::string entry) {
+    log.push_back(std::move(entry));
+    if (on_operation) {
+        on_operation(log.back());
+    }
+    if (fail_at == operations++) {
+        throw platform::Error(kFailure, u"scripted failure");
+    }
+}
+
+Object ScriptedMachine::make(int kind, std::u16string argument) {
+    const int id = next_id_++;
+    log.back() += " -> #" + std::to_string(id);
+    return Object(std::make_unique<ScriptedObject>(*this, kind, id, std::move(argument)));
+}
+
+Object ScriptedMachine::get_object(TextView moniker) {
+    operation("GetObject(" + utf8(moniker) + ")");
+    return make(kService);
+}
+
+Object ScriptedMachine::create_object(TextView class_name) {
+    operation("CreateObject(" + utf8(class_name) + ")");
+    return make(kFileSystem);
+}
+
+void ScriptedMachine::message_box(TextView prompt, int style, TextView title) {
+    operation("MsgBox");
+    const std::string number = std::to_string(style);
+    notices.push_back(Text(prompt) + u"|" + Text(title) + u"|" +
+                      Text(number.begin(), number.end()));
+}
+
+void ScriptedMachine::set_text(platform::ControlId control, TextView text) {
+    operation("SetText(" + std::to_string(control) + ")");
+    if (control != shell::kText1) {
+        throw platform::Error(platform::codes::kInvalidPointer, u"no such control");
+    }
+    text1 = Text(text);
+}
+
+}  // namespace testing_support
