@@ -2,17 +2,18 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <ole2.h>
-
 #include "platform/automation_win.h"
-
-// Exported by oleaut32 but not declared in MinGW's headers.
-extern "C" void WINAPI SetOaNoCache();
 
 int wmain(int argc, wchar_t** argv) {
     testing::InitGoogleTest(&argc, argv);
     // Freed strings go straight back to the task allocator, where the tests can see them go.
-    SetOaNoCache();
+    // Exported by oleaut32 but in no import library of MinGW's.
+    const auto no_cache = reinterpret_cast<void(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleaut32.dll"), "SetOaNoCache")));
+    if (no_cache == nullptr) {
+        return 2;
+    }
+    no_cache();
     const platform::ComApartment apartment;
     return RUN_ALL_TESTS();
 }
