@@ -2,18 +2,6 @@
 # entry, the AppStream metadata, the icon theme files and a Debian package.
 find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
 
-# The version and names, read from the header the Windows resources use.
-file(STRINGS ${CMAKE_SOURCE_DIR}/resources/version.h version_lines ENCODING UTF-8
-     REGEX "^#define TAVRIN_[A-Z_]+ \".*\"$")
-foreach(line IN LISTS version_lines)
-    if(line MATCHES "^#define (TAVRIN_[A-Z_]+) \"(.*)\"$")
-        set(${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
-    endif()
-endforeach()
-if(NOT TAVRIN_VERSION_TEXT OR NOT TAVRIN_PRODUCT_NAME)
-    message(FATAL_ERROR "resources/version.h: no TAVRIN_VERSION_TEXT or TAVRIN_PRODUCT_NAME")
-endif()
-
 add_library(tavrin_qt STATIC platform/forms_qt.cpp platform/forms_qt.h)
 target_link_libraries(tavrin_qt PUBLIC tavrin_portable tavrin_udev Qt6::Widgets)
 # The window icon: the .ico drawn at build time, inside the program.

@@ -23,23 +23,25 @@ target_link_libraries(tavrin_windows PUBLIC tavrin_portable ole32 oleaut32 uuid 
 
 add_executable(Tavrin WIN32 shell/main_win.cpp resources/tavrin.rc)
 target_link_libraries(Tavrin PRIVATE tavrin_windows)
-# The resource script finds the generated icon files in the build tree.
+# The resource script finds the generated icon files and the manifest in the build tree.
+configure_file(resources/tavrin.manifest.in ${CMAKE_BINARY_DIR}/tavrin.manifest @ONLY)
 add_dependencies(Tavrin tavrin_icon)
 set_property(SOURCE resources/tavrin.rc APPEND PROPERTY OBJECT_DEPENDS ${TAVRIN_ICON_RESOURCES}
-                                                                   ${CMAKE_SOURCE_DIR}/resources/tavrin.manifest
+                                                                   ${CMAKE_BINARY_DIR}/tavrin.manifest
                                                                    ${CMAKE_SOURCE_DIR}/resources/version.h)
 target_include_directories(Tavrin PRIVATE ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}/resources)
 
 # cpack: the exe and a short read-me in one zip per architecture.
 install(TARGETS Tavrin RUNTIME DESTINATION .)
-install(FILES resources/README.txt DESTINATION .)
+configure_file(resources/README.txt.in ${CMAKE_BINARY_DIR}/README.txt @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION .)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME Tavrin)
-set(CPACK_PACKAGE_VERSION 1.00)
+set(CPACK_PACKAGE_VERSION ${TAVRIN_VERSION_TEXT})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(CPACK_PACKAGE_FILE_NAME Tavrin-1.00-win64)
+    set(CPACK_PACKAGE_FILE_NAME Tavrin-${TAVRIN_VERSION_TEXT}-win64)
 else()
-    set(CPACK_PACKAGE_FILE_NAME Tavrin-1.00-win32)
+    set(CPACK_PACKAGE_FILE_NAME Tavrin-${TAVRIN_VERSION_TEXT}-win32)
 endif()
 include(CPack)

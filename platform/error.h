@@ -16,6 +16,7 @@ inline constexpr std::int32_t kOutOfMemory = static_cast<std::int32_t>(0x8007000
 inline constexpr std::int32_t kInvalidPointer = static_cast<std::int32_t>(0x80004003);
 inline constexpr std::int32_t kUnexpected = static_cast<std::int32_t>(0x8000FFFF);
 inline constexpr std::int32_t kNotImplemented = static_cast<std::int32_t>(0x80004001);
+inline constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057);
 // Raised by the Linux objects as their Windows counterparts raise them.
 inline constexpr std::int32_t kMonikerSyntax = static_cast<std::int32_t>(0x800401E4);
 inline constexpr std::int32_t kClassString = static_cast<std::int32_t>(0x800401F3);

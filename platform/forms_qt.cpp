@@ -23,7 +23,6 @@ namespace platform {
 
 namespace {
 
-constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057);
 constexpr int kGb2312Charset = 134;
 
 // The program's icon, built into the executable from the same .ico the Windows build uses.
@@ -62,11 +61,6 @@ void show_message(QWidget* parent, QMessageBox::Icon icon, TextView title, TextV
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
-}
-
-QColor to_qcolor(Colour colour) {
-    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
-                  static_cast<int>((colour >> 16) & 0xFF));
 }
 
 QFont to_qfont(const Font& font) {
@@ -125,6 +119,11 @@ void report_startup_error(const ProjectHeader& header, const Error& error) {
 }  // namespace
 
 namespace qt {
+
+QColor to_qcolor(Colour colour) {
+    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                  static_cast<int>((colour >> 16) & 0xFF));
+}
 
 QStringList font_families(const Font& font) {
     QStringList families;
@@ -195,7 +194,7 @@ void QtForm::create_control(const Control& control) {
         widget->setFont(to_qfont(*control.font));
     }
     if (control.back_colour) {
-        const QColor back = to_qcolor(*control.back_colour);
+        const QColor back = qt::to_qcolor(*control.back_colour);
         QPalette palette = widget->palette();
         palette.setColor(QPalette::Base, back);
         // Text that stays readable whatever the desktop's colour scheme.
@@ -226,7 +225,7 @@ void QtForm::set_text(ControlId id, TextView text) {
     } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
         button->setText(qstring(text));
     } else {
-        platform::raise(kInvalidArgument);
+        platform::raise(codes::kInvalidArgument);
     }
 }
 

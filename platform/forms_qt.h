@@ -29,6 +29,9 @@ struct ObjectSource {
 // The families to try, in order, for a font of the description.
 QStringList font_families(const Font& font);
 
+// The colour of a 0x00BBGGRR value.
+QColor to_qcolor(Colour colour);
+
 // A form on the screen. It is the Form its handlers get, and the Runtime: objects come from
 // `objects`, message boxes are its own.
 class QtForm final : public QWidget, public Form, public Runtime {

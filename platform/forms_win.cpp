@@ -168,7 +168,7 @@ class WinForm final : public Form, public Runtime {
     void set_text(ControlId control, TextView text) override {
         const HWND window = control_window(control);
         if (window == nullptr) {
-            raise(E_INVALIDARG);
+            raise(codes::kInvalidArgument);
         }
         SetLastError(0);
         if (!SetWindowTextW(window, wide(text).c_str())) {

@@ -1,4 +1,7 @@
-// One owning type per kind of Windows handle; nothing is released by hand.
+// Owning types for the Windows handles the program holds, one per kind, made from one
+// template. The form's own window is the one handle not held this way: it ends when the user
+// closes it or the error report destroys it, and the form learns of that from WM_DESTROY; the
+// form destroys it itself only when creation stops half-way.
 #pragma once
 
 #include <windows.h>

@@ -111,19 +111,4 @@ TEST(Command1Click, AsksAfreshOnEveryClickAndReplacesOrKeepsTheText) {
         3);
 }
 
-// A stick pulled between its readiness answer and the serial read ends the click in the
-// error of the read, not in a report without it.
-TEST(Command1Click, ADriveGoneAfterItsReadinessAnswerIsAnError) {
-    ScriptedMachine machine;
-    machine.disks = testing_support::disks_from("E:yes:1 F:yes:2");
-    machine.on_operation = [&](const std::string& operation) {
-        if (operation == "#12.SerialNumber()") {
-            machine.disks.pop_back();
-        }
-    };
-    EXPECT_EQ(click(machine), static_cast<std::int32_t>(0x800A0044));
-    EXPECT_EQ(operations_of(machine.log).back(), "#12.SerialNumber()");
-    EXPECT_FALSE(machine.text1.has_value());
-}
-
 }  // namespace

@@ -50,13 +50,17 @@ class ScriptedObject : public platform::Dispatch {
         }
         if (kind_ == kDrive && member == u"IsReady" && args.empty()) {
             const std::string& ready = disk().ready;
-            if (ready == "yes" || ready == "no") {
-                return ready == "yes";
+            if (ready == "null") {
+                return platform::Null{};
             }
-            return ready == "null" ? Value(platform::Null{})
-                                   : Value(Text(ready.begin(), ready.end()));
+            return ready == "yes" || ready == "no" || ready == "gone"
+                       ? Value(ready != "no")
+                       : Value(Text(ready.begin(), ready.end()));
         }
         if (kind_ == kDrive && member == u"SerialNumber" && args.empty()) {
+            if (disk().ready == "gone") {
+                throw platform::Error(platform::codes::kDeviceUnavailable, u"device unavailable");
+            }
             return disk().serial;
         }
         throw platform::Error(platform::codes::kUnknownName, u"no such member");
@@ -142,9 +146,6 @@ std::vector<Disk> disks_from(const std::string& spec) {
 
 void ScriptedMachine::operation(std::string entry) {
     log.push_back(std::move(entry));
-    if (on_operation) {
-        on_operation(log.back());
-    }
     if (fail_at == operations++) {
         throw platform::Error(kFailure, u"scripted failure");
     }

@@ -1,10 +1,9 @@
-// What the host tests share: their data files, and a scripted machine for the click (stand-ins
+// What the host tests share: their data files, and a scripted machine for the click: stand-ins
 // for the management service and the file-system object answering for the disks a test
 // describes, a log of every operation and release, and a failure that can be injected at any
-// operation; it is also the Runtime and the Form).
+// operation. The machine is also the click's Runtime and Form.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,12 +13,6 @@
 
 namespace testing_support {
 
-struct Disk {
-    std::u16string id;
-    std::string ready;  // IsReady's answer: "yes", "no", "null", or any other text as a text
-    std::int64_t serial = 0;
-};
-
 // The lines of a data file of the tests, without blank lines and comments ("# ..." lines).
 std::vector<std::string> lines_of(const std::string& path);
 
@@ -27,21 +20,27 @@ std::vector<std::string> lines_of(const std::string& path);
 // Text1's left, top, width and height, Text1's font height.
 std::vector<std::vector<int>> layout_rows();
 
-// Disks written "E:yes:-1056969216 F:no:2" (identifier with its colon, IsReady's answer,
-// serial), in the order the query yields them.
+struct Disk {
+    std::u16string id;
+    // IsReady's answer: "yes", "no", "null", "gone" (yes, then pulled before the serial
+    // read), or any other text, answered as that text.
+    std::string ready;
+    std::int64_t serial = 0;
+};
+
+// Disks written "E:yes:-1056969216 F:no:2" (identifier, readiness, serial), in query order.
 std::vector<Disk> disks_from(const std::string& spec);
 
 class ScriptedMachine : public platform::Runtime, public platform::Form {
   public:
+    static constexpr std::int32_t kFailure = -2147217407;
+
     std::vector<Disk> disks;
     std::optional<int> fail_at;  // the operation, counted from 0, that raises kFailure
-    static constexpr std::int32_t kFailure = -2147217407;
     // Every operation and release in order: "#1.ExecQuery(Select ...) -> #2", "~#2".
     std::vector<std::string> log;
-    std::function<void(const std::string& operation)> on_operation;  // to change the world
     int operations = 0;
     int live_objects = 0;
-
     std::optional<std::u16string> text1;  // what the result box shows
     std::vector<std::u16string> notices;  // "prompt|title|style" of each message box
 
