@@ -1,9 +1,10 @@
-// Hand-made COM objects for the tests of the COM layer: an automation object that is also its
-// own collection's enumerator, answering what the test tells it to, recording how it is
-// called and counting its references (the test owns it and checks the count at the end); and
-// a watch over the task allocator, which BSTRs come from, to see strings leak.
+// What the tests of the Windows back end share: a hand-made automation object that answers
+// each member with a scripted reply, records how it is called and counts its references (the
+// test owns it and checks the count at the end); a watch over the task allocator, which BSTRs
+// come from, to see strings leak; and a readable form of what a call gave.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <ole2.h>
@@ -13,48 +14,47 @@
 #include <string>
 #include <vector>
 
+#include "platform/automation.h"
+
 namespace tavrin_test {
+
+struct Reply {
+    VARTYPE type = VT_EMPTY;  // the answer, made from `text`; VT_I4 | VT_BYREF points at it
+    const wchar_t* text = L"";
+    IUnknown* object = nullptr;  // the answer for VT_DISPATCH and VT_UNKNOWN, with a reference
+    HRESULT hr = S_OK;           // a failure, after the answer was filled in all the same
+    // For DISP_E_EXCEPTION: the exception, with source and help file strings besides.
+    WORD code = 0;
+    HRESULT scode = 0;
+    const wchar_t* description = nullptr;
+    bool deferred = false;                // the exception filled in only when asked
+    const wchar_t* error_info = nullptr;  // an error object set on the thread before failing
+};
 
 class Fake final : public IDispatch, public IEnumVARIANT {
   public:
-    // Answers one call: fills the result, or fails (filling the exception, if it likes).
-    using Member = std::function<HRESULT(const DISPPARAMS&, VARIANT* result, EXCEPINFO*)>;
-    // Makes one element of the collection.
-    using Element = std::function<void(VARIANT*)>;
-
-    std::map<std::wstring, Member> members;  // "_NewEnum" has DISPID_NEWENUM
-    std::vector<Element> elements;           // handed out by Next from `next` on
+    std::map<std::wstring, Reply> members;  // "_NewEnum" has DISPID_NEWENUM
+    std::vector<Fake*> elements;            // what Next hands out from `next` on
     std::size_t next = 0;
-    HRESULT failure_after_elements = S_FALSE;  // what Next answers once they are out
-    ULONG refs = 1;                            // the test's own
+    HRESULT after_elements = S_FALSE;  // what Next answers once they are out
+    ULONG refs = 1;                    // the test's own
+    std::vector<std::wstring> calls;   // "flags locale iid_null: VT:text ..." (last argument first)
 
-    struct Call {
-        WORD flags;
-        LCID locale;
-        bool iid_null;
-        std::vector<std::wstring> arguments;  // each as "VT:text", the last argument first
-    };
-    std::vector<Call> calls;
-    std::vector<std::wstring> names_asked;
-
-    // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-    // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
     HRESULT STDMETHODCALLTYPE
     Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override;
-    // IEnumVARIANT
     HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override;
     HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT**) override { return E_NOTIMPL; }
 
   private:
-    DISPID id_of(const std::wstring& name) const;
+    LONG stored_ = 0;
 };
 
 // Counts the task allocator's blocks allocated and not yet freed while it lives. The BSTR
@@ -67,5 +67,12 @@ class AllocationWatch {
     AllocationWatch& operator=(const AllocationWatch&) = delete;
     std::size_t live() const;
 };
+
+// What the action gave: "int64:-5", "text:E:", "bool:true", "null", "empty", "object", or
+// "error NUMBER" followed by the description when it is not the program's own for NUMBER.
+std::string outcome(const std::function<platform::Value()>& action);
+
+// The error `action` raised; a failure when it raised none.
+platform::Error error_of(const std::function<void()>& action);
 
 }  // namespace tavrin_test
