@@ -1,38 +1,80 @@
-// Running under umockdev: the preload library that redirects /sys, and test beds of mocked
-// block devices described in umockdev record files.
+// Mocked devices under umockdev, whose preload library redirects /sys to a test bed.
 #pragma once
 
-#include <string>
-#include <string_view>
+#include <umockdev.h>
+#include <unistd.h>
 
-typedef struct _UMockdevTestbed UMockdevTestbed;
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
 
 namespace testing_support {
 
-// Restarts the program with libumockdev's preload library in front when it is not there yet,
-// so that the tests and the benchmark run the same by hand, from CTest or from a debugger.
-// Sanitized builds also need ASan told not to insist on coming first in the library list.
-void run_under_umockdev(char** argv);
+inline void prepend(const char* variable, const std::string& value) {
+    const char* old = std::getenv(variable);
+    setenv(variable, (value + ":" + (old ? old : "")).c_str(), 1);
+}
 
-// A fresh, empty sysfs for the life of the object. Devices come from record files (by name,
-// from the test bed directory) or record text.
+// Restarts the program with umockdev's preload library in front when it is not there yet, so
+// that the tests and the benchmark run the same by hand, from CTest or from a debugger.
+inline void run_under_umockdev(char** argv) {
+    const char* preload = std::getenv("LD_PRELOAD");
+    if (!preload || !std::strstr(preload, "libumockdev-preload.so")) {
+        prepend("LD_PRELOAD", "libumockdev-preload.so.0");
+        // Sanitized builds: ASan accepts a library ahead of its run time when told not to check.
+        prepend("ASAN_OPTIONS", "verify_asan_link_order=0");
+        execv("/proc/self/exe", argv);
+        throw std::runtime_error("cannot restart under umockdev");
+    }
+}
+
+// The text of a record file in testbeds/ ("fat_stick").
+inline std::string read_record(std::string_view file) {
+    const std::string path = std::string(TAVRIN_TESTBEDS) + "/" + std::string(file) + ".umockdev";
+    std::ostringstream text;
+    if (!(text << std::ifstream(path).rdbuf())) {
+        throw std::runtime_error(path + ": cannot be read");
+    }
+    return text.str();
+}
+
+// A fresh, empty sysfs for the life of the object, with devices from umockdev records.
 class Testbed {
   public:
-    Testbed();
-    ~Testbed();
-    Testbed(const Testbed&) = delete;
-    Testbed& operator=(const Testbed&) = delete;
+    Testbed() : testbed_(umockdev_testbed_new(), g_object_unref) {
+        if (!umockdev_in_mock_environment()) {
+            throw std::runtime_error("umockdev's preload library is not loaded");
+        }
+    }
 
-    void load(std::string_view file);
-    void add(const std::string& record);
-    // Takes the devices of a record file out again, as when they are pulled. The file lists
-    // children before their parents, which is the order they go in.
-    void unload(std::string_view file);
-    // Changes a sysfs attribute of a device, as when a medium is put in.
-    void set_attribute(const std::string& sys_path, const char* name, const char* value);
+    void load(std::string_view file) { add(read_record(file)); }
+    void add(const std::string& record) {
+        g_autoptr(GError) error = nullptr;
+        if (!umockdev_testbed_add_from_string(testbed_.get(), record.c_str(), &error)) {
+            throw std::runtime_error(std::string("record: ") + error->message);
+        }
+    }
+
+    // Takes the devices of a record file out again, as when a stick is pulled.
+    void unload(std::string_view file) {
+        std::istringstream record(read_record(file));
+        for (std::string line; std::getline(record, line);) {
+            if (line.starts_with("P: ")) {
+                umockdev_testbed_remove_device(testbed_.get(), ("/sys" + line.substr(3)).c_str());
+                // The test bed leaves /sys/block/<name> behind and would not make it again.
+                std::filesystem::remove(std::string(std::getenv("UMOCKDEV_DIR")) + "/sys/block/" +
+                                        line.substr(line.find_last_of('/') + 1));
+            }
+        }
+    }
 
   private:
-    UMockdevTestbed* testbed_;
+    std::shared_ptr<UMockdevTestbed> testbed_;
 };
 
 }  // namespace testing_support
