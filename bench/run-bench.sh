@@ -16,7 +16,6 @@ root=$(pwd)
 click_rounds=${TAVRIN_BENCH_CLICK_ROUNDS:-150}
 launches=${TAVRIN_BENCH_LAUNCHES:-40}
 wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
 x64="$root/build/windows-x64"
 x86="$root/build/windows-x86"
 
@@ -35,20 +34,14 @@ if [ "${TAVRIN_BENCH_NO_BUILD:-0}" != 1 ]; then
 fi
 
 # --- a private prefix, display and drives ----------------------------------------------------
+# The prefix and its drives are made the way the tests make them.
+source tests/wine-prefix.sh
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-bench.XXXXXX")
-export WINEPREFIX="$work/prefix"
-export WINEDEBUG=-all
-# Without Mono and Gecko Wine has nothing to offer to download, so it asks nothing.
-export WINEDLLOVERRIDES="mscoree,mshtml="
 xvfb_pid=""
 
 finish() {
     set +e
-    # This prefix's own server only; other Wine sessions on the machine are left alone.
-    if [ -d "$WINEPREFIX" ]; then
-        "$wineserver" -k >/dev/null 2>&1
-        "$wineserver" -w >/dev/null 2>&1
-    fi
+    wine_prefix_end
     if [ -n "$xvfb_pid" ]; then
         kill "$xvfb_pid" 2>/dev/null
         wait "$xvfb_pid" 2>/dev/null
@@ -73,42 +66,16 @@ for _ in $(seq 100); do
     fi
     sleep 0.1
 done
-display=$(head -n 1 "$work/display")
-if [ -z "$display" ]; then
-    echo "run-bench.sh: Xvfb gave no display" >&2
-    exit 1
-fi
-export DISPLAY=":$display"
+export DISPLAY=":$(head -n 1 "$work/display")"
 
-"$wine" wineboot --init >"$work/wineboot.log" 2>&1
-"$wineserver" -w
-
-# Each drive is a folder whose volume serial number Wine reads from .windows-serial (hex).
-# Wine's mount manager calls the removable type "floppy": GetDriveType gives
-# DRIVE_REMOVABLE (2) for it, which the WMI query selects.
-letters=(d e f g h i j k l m n o p q r s t u v w)
-reg_file="$work/bench.reg"
-{
-    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
-    printf '[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\r\n'
-    index=0
-    for letter in "${letters[@]}"; do
-        mkdir -p "$WINEPREFIX/drives/$letter"
-        # Serials on both sides of 2^31, so that negative and positive numbers both show.
-        printf '%08x\n' $(((0x1F2E3D00 + index * 0x09A1B2C3) & 0xFFFFFFFF)) \
-            >"$WINEPREFIX/drives/$letter/.windows-serial"
-        ln -sfn "../drives/$letter" "$WINEPREFIX/dosdevices/$letter:"
-        printf '"%s:"="floppy"\r\n' "$letter"
-        index=$((index + 1))
-    done
-    # No window manager on Xvfb: Wine places and shows the windows itself.
-    printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n'
-} >"$reg_file"
-# One reg run for all the values (a run per value would cost a Wine start-up each).
-"$wine" reg import "Z:${reg_file//\//\\}" >"$work/reg.log" 2>&1
-# The mount manager reads the drive types when it starts: restart the prefix's server.
-"$wineserver" -k
-"$wineserver" -w
+wine_prefix_make "$work"
+index=0
+for letter in d e f g h i j k l m n o p q r s t u v w; do
+    # Serials on both sides of 2^31, so that negative and positive numbers both show.
+    wine_drive "$letter" floppy "$(printf '%08x' $(((0x1F2E3D00 + index * 0x09A1B2C3) & 0xFFFFFFFF)))"
+    index=$((index + 1))
+done
+wine_prefix_ready
 
 # --- the benchmarks --------------------------------------------------------------------------
 # Wine's WMI provider reports, on stderr, that it cannot read the Z: (host root) volume's

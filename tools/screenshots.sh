@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Makes the README's screenshots: the Windows window under wine64 (docs/screenshot.png) and
+# the Linux window at scale 2 (docs/screenshot-linux.png), each after a click that found three
+# sticks, cropped to the window. Builds what it needs first.
+#
+#   bash tools/screenshots.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/deps.sh
+need_packages "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}" "${WINE_PACKAGES[@]}" xvfb xdotool \
+    imagemagick umockdev
+cmake --preset windows-x64 -DTAVRIN_TESTS=OFF >/dev/null
+cmake --build --preset windows-x64 --target Tavrin
+cmake --preset host -DTAVRIN_TESTS=OFF >/dev/null
+cmake --build --preset host --target tavrin
+
+source tests/wine-prefix.sh
+work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-screenshots.XXXXXX")
+xvfb=""
+program=""
+finish() {
+    [ -n "$program" ] && kill "$program" 2>/dev/null
+    wine_prefix_end
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    rm -rf "$work"
+}
+trap finish EXIT
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+until [ -s "$work/display" ]; do sleep 0.1; done
+export DISPLAY=":$(head -n 1 "$work/display")"
+
+# Clicks the button of the window titled TavrinV2 and captures the window into $1.
+shoot() {
+    local window
+    window=$(xdotool search --sync --onlyvisible --name '^TavrinV2$' | head -n 1)
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xdotool mousemove "$((X + WIDTH / 2))" "$((Y + HEIGHT * 83 / 100))" click 1
+    xdotool mousemove 0 0
+    sleep 2
+    import -window "$window" "$1"
+    echo "wrote $1"
+}
+
+wine_prefix_make "$work"
+wine_drive e floppy c0ffee00
+wine_drive f floppy 7fffffff
+wine_drive g floppy 0134b4c8
+wine_prefix_ready
+/usr/lib/wine/wine64 build/windows-x64/Tavrin.exe &
+program=$!
+shoot docs/screenshot.png
+kill "$program"
+wine_prefix_end
+
+beds=tests/udev/testbeds
+QT_SCALE_FACTOR=2 umockdev-run -d "$beds/fat_stick.umockdev" -d "$beds/exfat_stick.umockdev" \
+    -d "$beds/ntfs_stick.umockdev" -- build/host/tavrin &
+program=$!
+shoot docs/screenshot-linux.png
