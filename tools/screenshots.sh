@@ -9,9 +9,9 @@ cd "$(dirname "$0")/.."
 source tools/deps.sh
 need_packages "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}" "${WINE_PACKAGES[@]}" xvfb xdotool \
     imagemagick umockdev
-cmake --preset windows-x64 -DTAVRIN_TESTS=OFF >/dev/null
+cmake --preset windows-x64 >/dev/null
 cmake --build --preset windows-x64 --target Tavrin
-cmake --preset host -DTAVRIN_TESTS=OFF >/dev/null
+cmake --preset host >/dev/null
 cmake --build --preset host --target tavrin
 
 source tests/wine-prefix.sh
