@@ -4,6 +4,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "drive_report/drive_report.h"
+#include "resources/strings.h"
 #include "shell/form1.h"
 
 namespace testing_support {
@@ -169,9 +171,11 @@ Object ScriptedMachine::create_object(TextView class_name) {
 
 void ScriptedMachine::message_box(TextView prompt, int style, TextView title) {
     operation("MsgBox");
-    const std::string number = std::to_string(style);
-    notices.push_back(Text(prompt) + u"|" + Text(title) + u"|" +
-                      Text(number.begin(), number.end()));
+    const bool notice = prompt == strings::kNoDrivePrompt && title == strings::kNoDriveTitle &&
+                        style == platform::styles::kInformation;
+    shown.push_back(notice ? "notice"
+                           : "message " + utf8(prompt) + "|" + utf8(title) + "|" +
+                                 std::to_string(style));
 }
 
 void ScriptedMachine::set_text(platform::ControlId control, TextView text) {
@@ -179,7 +183,25 @@ void ScriptedMachine::set_text(platform::ControlId control, TextView text) {
     if (control != shell::kText1) {
         throw platform::Error(platform::codes::kInvalidPointer, u"no such control");
     }
-    text1 = Text(text);
+    std::string escaped = utf8(text);
+    for (std::size_t at; (at = escaped.find("\r\n")) != std::string::npos;) {
+        escaped.replace(at, 2, "\\r\\n");
+    }
+    shown.push_back(escaped);
+}
+
+std::string click(ScriptedMachine& machine) {
+    std::string error;
+    try {
+        drive_report::Command1_Click(machine, machine);
+    } catch (const platform::Error& e) {
+        error = "error " + std::to_string(e.number());
+    }
+    std::string all;
+    for (const std::string& entry : machine.shown) {
+        all += (all.empty() ? "" : " ") + entry;
+    }
+    return all + (all.empty() || error.empty() ? "" : " ") + error;
 }
 
 }  // namespace testing_support

@@ -31,6 +31,10 @@ struct Disk {
 // Disks written "E:yes:-1056969216 F:no:2" (identifier, readiness, serial), in query order.
 std::vector<Disk> disks_from(const std::string& spec);
 
+class ScriptedMachine;
+// Clicks Command1 once: what it showed, then "error NUMBER" if it raised an error.
+std::string click(ScriptedMachine& machine);
+
 class ScriptedMachine : public platform::Runtime, public platform::Form {
   public:
     static constexpr std::int32_t kFailure = -2147217407;
@@ -41,8 +45,9 @@ class ScriptedMachine : public platform::Runtime, public platform::Form {
     std::vector<std::string> log;
     int operations = 0;
     int live_objects = 0;
-    std::optional<std::u16string> text1;  // what the result box shows
-    std::vector<std::u16string> notices;  // "prompt|title|style" of each message box
+    // What the click showed, in order: each text given to Text1 (CR LF written "\r\n"),
+    // "notice" for the no-drive notice, "message PROMPT|TITLE|STYLE" for any other box.
+    std::vector<std::string> shown;
 
     platform::Object get_object(platform::TextView moniker) override;
     platform::Object create_object(platform::TextView class_name) override;
