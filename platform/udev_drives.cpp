@@ -85,7 +85,8 @@ bool is_one_of(const char* text, std::initializer_list<std::string_view> choices
 
 // A whole disk the user can plug and pull: flagged removable by its driver, or on a bus
 // whose devices come and go whatever they say about themselves. Optical drives are
-// removable too but are drives of another type.
+// removable too but are drives of another type. On the mmc bus an SD card comes and goes;
+// an MMC card is the machine's built-in eMMC disk, which Windows counts as fixed.
 bool is_removable_disk(udev_device* disk) {
     if (property(disk, "ID_CDROM") == "1") {
         return false;
@@ -95,8 +96,11 @@ bool is_removable_disk(udev_device* disk) {
     }
     for (udev_device* parent = udev_device_get_parent(disk); parent;
          parent = udev_device_get_parent(parent)) {
-        if (is_one_of(udev_device_get_subsystem(parent),
-                      {"usb", "mmc", "sdio", "firewire", "ieee1394"})) {
+        const char* subsystem = udev_device_get_subsystem(parent);
+        if (is_one_of(subsystem, {"mmc"})) {
+            return attribute(parent, "type") != "MMC";
+        }
+        if (is_one_of(subsystem, {"usb", "sdio", "firewire", "ieee1394"})) {
             return true;
         }
     }
