@@ -54,6 +54,11 @@ std::uint64_t number(std::string_view text) {
     return value;
 }
 
+// The file systems Windows mounts from a removable disk; no other gets a drive letter there.
+bool mounted_by_windows(std::string_view fs_type) {
+    return fs_type == "vfat" || fs_type == "exfat" || fs_type == "ntfs";
+}
+
 // What the program needs to know about one block device, copied out of udev so that the
 // device can be released at once.
 struct Block {
@@ -69,10 +74,10 @@ struct Block {
     bool removable = false;
 
     bool has_file_system() const {
-        return !fs_type.empty() && (fs_usage.empty() || fs_usage == "filesystem");
+        return mounted_by_windows(fs_type) && (fs_usage.empty() || fs_usage == "filesystem");
     }
     std::optional<std::int32_t> serial() const {
-        if (size == 0) {
+        if (size == 0 || !has_file_system()) {
             return std::nullopt;
         }
         return volume_serial(fs_type, fs_uuid);
@@ -179,24 +184,13 @@ bool all_hex(std::string_view text) {
 
 std::optional<std::int32_t> volume_serial(std::string_view fs_type, std::string_view uuid) {
     std::optional<std::uint32_t> serial;
-    if (fs_type == "vfat" || fs_type == "exfat") {
-        if (uuid.size() == 9 && uuid[4] == '-') {
-            serial = hex32(std::string(uuid.substr(0, 4)) += uuid.substr(5));
-        }
-    } else if (fs_type == "ntfs") {
-        if (uuid.size() == 16 && all_hex(uuid)) {
-            serial = hex32(uuid.substr(8));
-        }
-    } else {
-        std::string digits;
-        for (const char c : uuid) {
-            if (c != '-') {
-                digits += c;
-            }
-        }
-        if (digits.size() >= 8 && all_hex(digits)) {
-            serial = hex32(std::string_view(digits).substr(0, 8));
-        }
+    const bool fat = fs_type == "vfat" || fs_type == "exfat";
+    if (mounted_by_windows(fs_type) && uuid.empty()) {
+        serial = 0;
+    } else if (fat && uuid.size() == 9 && uuid[4] == '-') {
+        serial = hex32(std::string(uuid.substr(0, 4)) += uuid.substr(5));
+    } else if (fs_type == "ntfs" && uuid.size() == 16 && all_hex(uuid)) {
+        serial = hex32(uuid.substr(8));
     }
     if (!serial) {
         return std::nullopt;

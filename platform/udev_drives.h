@@ -3,10 +3,11 @@
 // A removable disk is a whole block device whose `removable` attribute is 1, or one that hangs
 // off a USB, SD/SDIO or FireWire bus (an SD card in a built-in reader and a USB stick that
 // calls itself fixed both count); an MMC card on the mmc bus, which is an internal eMMC disk,
-// is not, nor is an optical drive (Windows gives it a type of its own). Each partition of such a
-// disk that holds a file system is one logical disk; a disk without partitions (a whole-disk file
-// system, an empty card slot, a medium udev cannot read) is one logical disk by itself. A logical
-// disk is named by its kernel name: "sdb1".
+// is not, nor is an optical drive (Windows gives it a type of its own). Each partition of such
+// a disk that holds a file system Windows mounts from it (FAT12/16/32, exFAT, NTFS) is one
+// logical disk; a disk without partitions (a whole-disk file system, an empty card slot, a
+// medium udev cannot read) is one logical disk by itself. A logical disk is named by its
+// kernel name: "sdb1".
 #pragma once
 
 #include <cstdint>
@@ -23,7 +24,7 @@ std::vector<std::string> list();
 
 struct Drive {
     bool present = false;  // a removable logical disk of that name exists now
-    bool ready = false;    // it has a medium and udev knows its volume's identifier
+    bool ready = false;    // it has a medium with a file system Windows mounts
     std::int32_t serial = 0;
 };
 
@@ -33,8 +34,11 @@ Drive look_up(std::string_view name);
 
 // The volume serial number Windows shows for a file system of type `fs_type` (ID_FS_TYPE)
 // whose identifier udev reports as `uuid` (ID_FS_UUID): FAT and exFAT "XXXX-XXXX" as hex,
-// NTFS the low half of its 64-bit serial, anything else the first 32 bits of its UUID.
-// Nothing when the identifier does not have the form its file system gives it.
+// NTFS the low half of its 64-bit serial. udev gives no identifier for a volume ID of zero,
+// so none is 0; so is a FAT volume without the extended boot signature, whose ID only the
+// device itself could tell. Nothing for other file systems, which Windows does not mount
+// from a removable disk (nor for UDF, whose serial Windows derives from a descriptor udev
+// does not expose), nor when the identifier does not have its file system's form.
 std::optional<std::int32_t> volume_serial(std::string_view fs_type, std::string_view uuid);
 
 }  // namespace platform::udev_drives

@@ -94,6 +94,8 @@ TEST(UdevObjects, AnswerAsTheClickNeedsWhenDrivesChangeBetweenCalls) {
     Testbed testbed;
     testbed.load("fat_stick");
     testbed.load("exfat_stick");
+    testbed.load("two_partitions");
+    testbed.load("optical_drive");
     const std::pair<std::function<void()>, std::int32_t> cases[] = {
         {[] { udev_get_object(u"winmgmts:\\\\.\\root\\default"); }, codes::kMonikerSyntax},
         {[] { udev_create_object(u"Scripting.Dictionary"); }, codes::kClassString},
@@ -103,6 +105,9 @@ TEST(UdevObjects, AnswerAsTheClickNeedsWhenDrivesChangeBetweenCalls) {
         // Identifiers that are not kernel names.
         {[] { drive(u"../sdb1:"); }, codes::kDeviceUnavailable},
         {[] { drive(u"SDB1:"); }, codes::kDeviceUnavailable},
+        // No drive at all: ext4, which Windows does not mount, and an optical drive.
+        {[] { drive(u"sde2:"); }, codes::kDeviceUnavailable},
+        {[] { drive(u"sr0:"); }, codes::kDeviceUnavailable},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(error_of(cases[i].first), cases[i].second) << "case " << i;
@@ -116,12 +121,12 @@ TEST(UdevObjects, AnswerAsTheClickNeedsWhenDrivesChangeBetweenCalls) {
     EXPECT_EQ(error_of([&] { stick.get(u"SerialNumber"); }, "sdb1:"), codes::kDiskNotReady);
     EXPECT_FALSE(to_bool(stick.get(u"IsReady")));
     EXPECT_EQ(error_of([] { drive(u"sdb1:"); }, "sdb1:"), codes::kDeviceUnavailable);
-    EXPECT_EQ(to_decimal(disks.get(u"Count")), u"2");
+    EXPECT_EQ(to_decimal(disks.get(u"Count")), u"3");
     std::vector<Text> ids;
     for (Value& disk : disks.elements()) {
         ids.push_back(std::move(disk).object().get(u"DeviceID").text());
     }
-    EXPECT_EQ(ids, (std::vector<Text>{u"sdb1:", u"sdc1:"}));
+    EXPECT_EQ(ids, (std::vector<Text>{u"sdb1:", u"sdc1:", u"sde1:"}));
     testbed.load("fat_stick");
     EXPECT_EQ(to_decimal(stick.get(u"SerialNumber")), u"-1056969216");
 }
