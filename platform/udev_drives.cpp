@@ -162,11 +162,6 @@ bool has_partitions(udev* context, udev_device* disk) {
     return false;
 }
 
-bool plausible_kernel_name(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
-}
-
 std::optional<std::uint32_t> hex32(std::string_view digits) {
     std::uint32_t value = 0;
     const char* end = digits.data() + digits.size();
@@ -181,6 +176,11 @@ bool all_hex(std::string_view text) {
 }
 
 }  // namespace
+
+bool plausible_kernel_name(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
 
 std::optional<std::int32_t> volume_serial(std::string_view fs_type, std::string_view uuid) {
     std::optional<std::uint32_t> serial;

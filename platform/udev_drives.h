@@ -28,9 +28,11 @@ struct Drive {
     std::int32_t serial = 0;
 };
 
-// The state of one logical disk now. Names that cannot be kernel block device names are
-// simply absent.
+// The state of one logical disk now. Names that are not plausible kernel names are absent.
 Drive look_up(std::string_view name);
+
+// Whether `name` can be a kernel block device name: not empty, no "/" or NUL, not "." or "..".
+bool plausible_kernel_name(std::string_view name);
 
 // The volume serial number Windows shows for a file system of type `fs_type` (ID_FS_TYPE)
 // whose identifier udev reports as `uuid` (ID_FS_UUID): FAT and exFAT "XXXX-XXXX" as hex,

@@ -8,6 +8,7 @@
 
 #include "drive_report/drive_report.h"
 #include "platform/automation_udev.h"
+#include "platform/udev_drives.h"
 #include "resources/strings.h"
 #include "umockdev_session.h"
 
@@ -112,6 +113,8 @@ TEST(UdevObjects, AnswerAsTheClickNeedsWhenDrivesChangeBetweenCalls) {
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(error_of(cases[i].first), cases[i].second) << "case " << i;
     }
+    // libudev itself refuses "..", so the objects alone cannot show this defence.
+    EXPECT_FALSE(udev_drives::plausible_kernel_name(".."));
 
     // A kept drive object asks udev at every read; a query's result stays as it was.
     const Object disks = query(u"select * from win32_logicaldisk where drivetype = 2");
