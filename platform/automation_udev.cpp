@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/udev_drives.h"
+#include "resources/strings.h"
 
 namespace platform {
 
@@ -79,13 +80,19 @@ std::optional<std::string> kernel_name(TextView id) {
     return name;
 }
 
+// One of the texts in strings.h, with the name it concerns in place of its "%".
+Text naming(TextView text, TextView name) {
+    Text named(text);
+    return named.replace(named.find(u'%'), 1, name);
+}
+
 [[noreturn]] void unknown_member(TextView member) {
-    throw Error(codes::kUnknownName, Text(u"对象不支持此属性或方法：") + Text(member) + u"。");
+    throw Error(codes::kUnknownName, naming(strings::kUnknownMember, member));
 }
 
 void expect_arguments(TextView member, std::span<const Value> args, std::size_t count) {
     if (args.size() != count) {
-        throw Error(codes::kBadParamCount, Text(u"参数个数无效：") + Text(member) + u"。");
+        throw Error(codes::kBadParamCount, naming(strings::kBadArgumentCount, member));
     }
 }
 
@@ -160,9 +167,7 @@ class ManagementService final : public Single {
         }
         expect_arguments(member, args, 1);
         if (normalise_query(args[0].text()) != widen(kRemovableDisksQuery)) {
-            throw Error(codes::kInvalidQuery,
-                        u"无效的查询。本程序只支持查询可移动逻辑磁盘："
-                        u"Select * from Win32_LogicalDisk Where DriveType = 2。");
+            throw Error(codes::kInvalidQuery, Text(strings::kUnsupportedQuery));
         }
         return Object(std::make_unique<LogicalDisks>(udev_drives::list()));
     }
@@ -183,7 +188,7 @@ class Drive final : public Single {
             expect_arguments(member, args, 0);
             const udev_drives::Drive drive = udev_drives::look_up(name_);
             if (!drive.ready) {
-                throw Error(codes::kDiskNotReady, u"磁盘未准备好：" + id_ + u"。");
+                throw Error(codes::kDiskNotReady, naming(strings::kDiskNotReadyNamed, id_));
             }
             return std::int64_t{drive.serial};
         }
@@ -205,7 +210,7 @@ class FileSystemObject final : public Single {
         const Text& id = args[0].text();
         std::optional<std::string> name = kernel_name(id);
         if (!name || !udev_drives::look_up(*name).present) {
-            throw Error(codes::kDeviceUnavailable, u"设备不可用：" + id + u"。");
+            throw Error(codes::kDeviceUnavailable, naming(strings::kDeviceUnavailableNamed, id));
         }
         return Object(std::make_unique<Drive>(std::move(*name), id));
     }
@@ -215,16 +220,14 @@ class FileSystemObject final : public Single {
 
 Object udev_get_object(TextView moniker) {
     if (!same_name(moniker, kManagementService)) {
-        throw Error(codes::kMonikerSyntax, u"无效的语法：无法识别对象路径“" + Text(moniker) +
-                                               u"”。本程序只支持 winmgmts:\\\\.\\root\\cimv2。");
+        throw Error(codes::kMonikerSyntax, naming(strings::kUnknownMoniker, moniker));
     }
     return Object(std::make_unique<ManagementService>());
 }
 
 Object udev_create_object(TextView class_name) {
     if (!same_name(class_name, kFileSystemObject)) {
-        throw Error(codes::kClassString, u"无效的类字符串：无法创建“" + Text(class_name) +
-                                             u"”。本程序只支持 Scripting.FileSystemObject。");
+        throw Error(codes::kClassString, naming(strings::kUnknownClass, class_name));
     }
     return Object(std::make_unique<FileSystemObject>());
 }

@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "platform/error.h"
+#include "resources/strings.h"
 
 namespace platform::udev_drives {
 
@@ -31,7 +32,7 @@ using Enumeration = Handle<udev_enumerate, udev_enumerate_unref>;
 Context open_context() {
     Context context(udev_new());
     if (!context) {
-        throw Error(codes::kUnexpected, u"无法读取设备信息（udev 不可用）。");
+        throw Error(codes::kUnexpected, Text(strings::kNoUdev));
     }
     return context;
 }
@@ -150,7 +151,7 @@ bool has_partitions(udev* context, udev_device* disk) {
     if (!enumeration || udev_enumerate_add_match_subsystem(enumeration.get(), "block") < 0 ||
         udev_enumerate_add_match_parent(enumeration.get(), disk) < 0 ||
         udev_enumerate_scan_devices(enumeration.get()) < 0) {
-        throw Error(codes::kUnexpected, u"无法枚举块设备。");
+        throw Error(codes::kUnexpected, Text(strings::kCannotListDevices));
     }
     const std::string_view self = udev_device_get_syspath(disk);
     udev_list_entry* entry;
@@ -203,7 +204,7 @@ std::vector<std::string> list() {
     const Enumeration enumeration(udev_enumerate_new(context.get()));
     if (!enumeration || udev_enumerate_add_match_subsystem(enumeration.get(), "block") < 0 ||
         udev_enumerate_scan_devices(enumeration.get()) < 0) {
-        throw Error(codes::kUnexpected, u"无法枚举块设备。");
+        throw Error(codes::kUnexpected, Text(strings::kCannotListDevices));
     }
     std::vector<Block> disks, partitions;
     udev_list_entry* entry;
