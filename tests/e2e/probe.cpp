@@ -1,99 +1,79 @@
-// The probe library: loaded into Tavrin's process by the driver's message hook, it reads what
-// only that process can read and hands it back through the shared block (see probe.h).
-#include <windows.h>
+// The probe library (see probe.h): its hook runs on Tavrin's thread.
+#include "probe.h"
 
 #include <commctrl.h>
 
-#include <cwchar>
-#include <string>
+#include <vector>
 
-#include "probe.h"
+extern "C" {
+__declspec(dllexport) e2e::Probe probe __attribute__((section(".shared"), shared)) = {};
+}
 
 namespace {
 
-std::wstring object_name(const wchar_t* prefix, WPARAM driver) {
-    return prefix + std::to_wstring(static_cast<unsigned long long>(driver));
+// An icon's colour bitmap's bits, and its width.
+std::vector<char> bits_of(HICON icon, int& width) {
+    ICONINFO info{};
+    BITMAP shape{};
+    if (!GetIconInfo(icon, &info) || !GetObjectW(info.hbmColor, sizeof shape, &shape))
+        return {};
+    width = shape.bmWidth;
+    std::vector<char> bits(static_cast<std::size_t>(shape.bmWidthBytes) * shape.bmHeight);
+    GetBitmapBits(info.hbmColor, static_cast<LONG>(bits.size()), bits.data());
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bits;
 }
 
-void read_text_box_font(HWND text_box, e2e::ProbeAnswer& answer) {
+void read(HWND form, e2e::Probe& answer) {
+    const HWND text_box = answer.request.text_box;
+    const HDC dc = GetDC(text_box);
+    answer.dpi = GetDeviceCaps(dc, LOGPIXELSY);
     const auto font = reinterpret_cast<HFONT>(SendMessageW(text_box, WM_GETFONT, 0, 0));
-    if (font == nullptr ||
-        GetObjectW(font, sizeof answer.text_box_font, &answer.text_box_font) == 0) {
-        return;
-    }
-    answer.has_text_box_font = 1;
-    if (const HDC dc = GetDC(text_box)) {
-        const HGDIOBJ previous = SelectObject(dc, font);
-        GetTextFaceW(dc, LF_FACESIZE, answer.text_box_face_used);
-        answer.text_box_char_set_used = GetTextCharset(dc);
-        SelectObject(dc, previous);
-        ReleaseDC(text_box, dc);
-    }
-}
+    GetObjectW(font, sizeof answer.font, &answer.font);
+    const HGDIOBJ previous = SelectObject(dc, font);
+    answer.charset_used = GetTextCharset(dc);
+    SelectObject(dc, previous);
+    ReleaseDC(text_box, dc);
 
-void read_tools(HWND tool_tips, e2e::ProbeAnswer& answer) {
-    answer.tool_count = static_cast<std::int32_t>(SendMessageW(tool_tips, TTM_GETTOOLCOUNT, 0, 0));
-    if (answer.tool_count <= 0) {
-        return;
-    }
+    answer.tool_count = static_cast<int>(SendMessageW(answer.request.tips, TTM_GETTOOLCOUNT, 0, 0));
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
-    if (!SendMessageW(tool_tips, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool))) {
-        return;
-    }
+    SendMessageW(answer.request.tips, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool));
     answer.tool_flags = tool.uFlags;
-    answer.tool_window = reinterpret_cast<std::uint64_t>(tool.hwnd);
     answer.tool_id = tool.uId;
-    // Asked again with a buffer, whose size TTM_GETTEXTW takes in wParam.
-    tool.lpszText = answer.tool_text;
-    SendMessageW(tool_tips, TTM_GETTEXTW, sizeof answer.tool_text / sizeof(wchar_t),
-                 reinterpret_cast<LPARAM>(&tool));
-}
 
-void answer_driver(WPARAM driver) {
-    const HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE,
-                                            object_name(e2e::kProbeBlockPrefix, driver).c_str());
-    if (mapping == nullptr) {
-        return;
+    const int metrics[] = {SM_CXICON, SM_CXSMICON}, slots[] = {GCLP_HICON, GCLP_HICONSM};
+    for (const int i : {0, 1}) {
+        const int size = answer.icon_metric[i] = GetSystemMetrics(metrics[i]);
+        const auto own = static_cast<HICON>(
+            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+        const auto shown = reinterpret_cast<HICON>(GetClassLongPtrW(form, slots[i]));
+        int own_width = 0;
+        answer.class_icon_is_own[i] =
+            own != nullptr && bits_of(shown, answer.class_icon_width[i]) == bits_of(own, own_width);
+        DestroyIcon(own);
     }
-    auto* block = static_cast<e2e::ProbeBlock*>(
-        MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(e2e::ProbeBlock)));
-    if (block != nullptr) {
-        e2e::ProbeAnswer& answer = block->answer;
-        answer = e2e::ProbeAnswer{};
-        if (const HDC screen = GetDC(nullptr)) {
-            answer.dpi = GetDeviceCaps(screen, LOGPIXELSY);
-            ReleaseDC(nullptr, screen);
-        }
-        read_text_box_font(reinterpret_cast<HWND>(block->request.text_box), answer);
-        const auto form = reinterpret_cast<HWND>(block->request.form);
-        answer.large_icon =
-            e2e::icon_print(reinterpret_cast<HICON>(GetClassLongPtrW(form, GCLP_HICON)));
-        answer.small_icon =
-            e2e::icon_print(reinterpret_cast<HICON>(GetClassLongPtrW(form, GCLP_HICONSM)));
-        if (block->request.tool_tips != 0) {
-            read_tools(reinterpret_cast<HWND>(block->request.tool_tips), answer);
-        }
-        UnmapViewOfFile(block);
-    }
-    CloseHandle(mapping);
-    if (const HANDLE done = OpenEventW(EVENT_MODIFY_STATE, FALSE,
-                                       object_name(e2e::kProbeDonePrefix, driver).c_str())) {
-        SetEvent(done);
-        CloseHandle(done);
-    }
+
+    // A system icon is loaded once per process: a message box shows the very handle.
+    const auto icon =
+        reinterpret_cast<HICON>(SendMessageW(answer.request.box_icon, STM_GETICON, 0, 0));
+    answer.box_shows_system_icon =
+        icon != nullptr && icon == LoadIconW(nullptr, answer.request.system_icon);
 }
 
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK
-    tavrin_e2e_probe_hook(int code, WPARAM removed, LPARAM message) {
-    if (code == HC_ACTION && removed == PM_REMOVE) {
-        static const UINT probe_message = RegisterWindowMessageW(e2e::kProbeMessage);
-        const MSG& posted = *reinterpret_cast<const MSG*>(message);
-        if (posted.message == probe_message) {
-            answer_driver(posted.wParam);
-        }
+    probe_hook(int code, WPARAM removed, LPARAM message) {
+    static const UINT probe_message = RegisterWindowMessageW(e2e::kProbeMessage);
+    const MSG& posted = *reinterpret_cast<const MSG*>(message);
+    if (code == HC_ACTION && removed == PM_REMOVE && posted.message == probe_message) {
+        e2e::Probe answer{};
+        answer.request = probe.request;
+        read(posted.hwnd, answer);
+        probe = answer;
+        InterlockedExchange(&probe.done, 1);
     }
     return CallNextHookEx(nullptr, code, removed, message);
 }

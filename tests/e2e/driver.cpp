@@ -1,0 +1,473 @@
+// The end-to-end driver: starts Tavrin.exe, drives it as a person would (SendInput) and checks
+// its windows, from outside and from inside through the probe library (probe.h). Each scenario
+// of the scenario file, whose head lists the steps, is a GoogleTest case, Scenario.<name>.
+//   tavrin_e2e [gtest flags] Tavrin.exe scenarios.txt form1_layout.txt
+// Unix paths do: Wine roots "/..." on the current drive, Z: in a Unix directory.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "platform/text_win.h"
+#include "probe.h"
+#include "resources/strings.h"
+
+namespace e2e {
+namespace {
+
+using platform::wide;
+
+constexpr DWORD kWaitMs = 20000;  // generous: on a loaded machine Wine can be very slow
+constexpr DWORD kQuietMs = 1500;  // how long to watch for what must not come
+constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
+std::wstring tavrin_exe, scenario_file, layout_file;
+std::string scenario_file_utf8;  // kept: a trace holds on to its file name
+
+struct Step {
+    int line;
+    std::wstring verb, argument;
+};
+
+bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms = kWaitMs) {
+    for (const ULONGLONG end = GetTickCount64() + timeout_ms; !condition(); Sleep(20))
+        if (GetTickCount64() >= end)
+            return false;
+    return true;
+}
+
+std::string utf8(const std::wstring& text) {
+    return (testing::Message() << text).GetString();
+}
+
+BOOL CALLBACK collect(HWND window, LPARAM found) {
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    return TRUE;
+}
+
+std::wstring class_of(HWND window) {
+    wchar_t name[64];
+    return std::wstring(name, GetClassNameW(window, name, 64));
+}
+
+DWORD style_of(HWND window, int which = GWL_STYLE) {
+    return static_cast<DWORD>(GetWindowLongPtrW(window, which));
+}
+
+// Asks the window itself: GetWindowText would answer from a stored name that an edit control
+// does not keep up to date. A text changing meanwhile can come back cut: callers wait for a text.
+std::wstring text_of(HWND window) {
+    std::wstring text(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0) + 1, L'\0');
+    text.resize(SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0])));
+    return text;
+}
+
+POINT centre(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+void park_mouse() {  // in a corner, over nothing of Tavrin's
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+}
+
+void click_at(POINT at) {
+    SetCursorPos(at.x, at.y);
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    park_mouse();
+}
+
+// A key down or up (KEYEVENTF_KEYUP): by its virtual-key code, else (code 0) a character.
+void send_key(WORD key, wchar_t character, DWORD up) {
+    const WORD scan = character != 0 ? character : MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+    INPUT input{INPUT_KEYBOARD, {}};
+    input.ki = KEYBDINPUT{key, scan, (character != 0 ? KEYEVENTF_UNICODE : 0u) | up, 0, 0};
+    SendInput(1, &input, sizeof input);
+}
+
+class ScenarioTest : public testing::Test {
+  public:
+    explicit ScenarioTest(std::vector<Step> steps) : steps_(std::move(steps)) {
+        DWORD size = sizeof saved_dpi_;
+        had_dpi_ = !RegGetValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", RRF_RT_REG_DWORD,
+                                 nullptr, &saved_dpi_, &size);
+    }
+
+    void TestBody() override {
+        for (const Step& step : steps_) {
+            const testing::ScopedTrace trace(scenario_file_utf8.c_str(), step.line,
+                                             step.verb + L" " + step.argument);
+            run(step.verb, step.argument);
+            if (HasFatalFailure() || IsSkipped())
+                return;
+        }
+    }
+
+    // Undoes whatever the scenario changed, for the next one in the same prefix.
+    void TearDown() override {
+        TerminateProcess(process_.hProcess, 255);
+        WaitForSingleObject(process_.hProcess, kWaitMs);
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+        move_sticks(L"ABCDEFGHIJKLMNOPQRSTUVWXYZ", false);
+        RegDeleteTreeW(HKEY_CURRENT_USER, app_defaults().c_str());
+        had_dpi_ ? RegSetKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", REG_DWORD,
+                                   &saved_dpi_, sizeof saved_dpi_)
+                 : RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels");
+    }
+
+  private:
+    std::wstring app_defaults() const {
+        return L"Software\\Wine\\AppDefaults\\" +
+               std::filesystem::path(tavrin_exe).filename().wstring();
+    }
+
+    // Tavrin's top-level windows of a class (null: any), the hidden ones too if asked.
+    std::vector<HWND> windows(const wchar_t* window_class, bool hidden_too = false) const {
+        std::vector<HWND> all;
+        EnumThreadWindows(process_.dwThreadId, collect, reinterpret_cast<LPARAM>(&all));
+        std::erase_if(all, [&](HWND window) {
+            return (!hidden_too && !IsWindowVisible(window)) ||
+                   (window_class != nullptr && class_of(window) != window_class);
+        });
+        return all;
+    }
+
+    HWND message_box() const {
+        const std::vector<HWND> boxes = windows(L"#32770");
+        return boxes.empty() ? nullptr : boxes[0];
+    }
+
+    bool running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+
+    HWND control(const std::wstring& name) const {
+        return name == L"button" ? button_ : name == L"text" ? text_ : nullptr;
+    }
+
+    // Takes sticks out by renaming their directories away, or puts pulled ones back.
+    void move_sticks(const std::wstring& letters, bool out) {
+        for (const wchar_t letter : letters) {
+            const std::wstring in = drives_ + L"\\" + static_cast<wchar_t>(towlower(letter));
+            const std::wstring away = in + L".pulled";
+            if (out || GetFileAttributesW(away.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                EXPECT_TRUE(MoveFileW((out ? in : away).c_str(), (out ? away : in).c_str())) << in;
+            }
+        }
+    }
+
+    void probe(Probe& answer, HWND box_icon = nullptr, const wchar_t* system_icon = nullptr) {
+        static const HMODULE library = LoadLibraryW(L"tavrin_e2e_probe.dll");
+        auto* shared = reinterpret_cast<Probe*>(GetProcAddress(library, "probe"));
+        const auto hook = reinterpret_cast<HOOKPROC>(
+            reinterpret_cast<void*>(GetProcAddress(library, "probe_hook")));
+        ASSERT_TRUE(shared != nullptr && hook != nullptr) << "no probe library beside the driver";
+        const std::vector<HWND> tips = windows(TOOLTIPS_CLASSW, true);
+        *shared = Probe{};
+        shared->request = {text_, tips.empty() ? nullptr : tips[0], box_icon, system_icon};
+        const HHOOK hooked = SetWindowsHookExW(WH_GETMESSAGE, hook, library, process_.dwThreadId);
+        PostMessageW(form_, RegisterWindowMessageW(kProbeMessage), 0, 0);
+        const bool done =
+            wait_until([&] { return InterlockedCompareExchange(&shared->done, 0, 0); });
+        UnhookWindowsHookEx(hooked);
+        ASSERT_TRUE(done) << "the probe inside Tavrin did not answer";
+        answer = *shared;
+    }
+
+    // One step; the scenario file's head says what each does.
+    void run(const std::wstring& verb, const std::wstring& argument) {
+        static const std::map<std::wstring, WORD> keys = {
+            {L"SPACE", VK_SPACE}, {L"RETURN", VK_RETURN}, {L"TAB", VK_TAB},      {L"END", VK_END},
+            {L"F4", VK_F4},       {L"SHIFT", VK_SHIFT},   {L"CTRL", VK_CONTROL}, {L"ALT", VK_MENU}};
+        std::vector<WORD> down;
+        std::wstring text;
+        if (verb == L"dpi") {
+            dpi_ = std::stoi(argument);
+            RegSetKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", REG_DWORD, &dpi_, 4);
+        } else if (verb == L"disable") {
+            ASSERT_FALSE(RegSetKeyValueW(HKEY_CURRENT_USER,
+                                         (app_defaults() + L"\\DllOverrides").c_str(),
+                                         argument.c_str(), REG_SZ, L"", sizeof(wchar_t)));
+        } else if (verb == L"pull" || verb == L"insert") {
+            if (drives_.empty())
+                GTEST_SKIP() << "no sticks to pull: TAVRIN_WINE_DRIVES is unset (wine-run.sh)";
+            move_sticks(argument, verb == L"pull");
+        } else if (verb == L"start") {
+            std::wstring command = L"\"" + tavrin_exe + L"\" " + argument;
+            STARTUPINFOW startup{};
+            startup.cb = sizeof startup;
+            park_mouse();
+            ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                       nullptr, &startup, &process_));
+            // Found by its caption, shown with its controls: a wrong caption is a form that does
+            // not come.
+            WaitForInputIdle(process_.hProcess, kWaitMs);
+            const std::wstring caption = wide(strings::kFormCaption);
+            ASSERT_TRUE(wait_until([&] {
+                form_ = FindWindowW(nullptr, caption.c_str());
+                button_ = FindWindowExW(form_, nullptr, WC_BUTTONW, nullptr);
+                text_ = FindWindowExW(form_, nullptr, WC_EDITW, nullptr);
+                return IsWindowVisible(form_) && button_ != nullptr && text_ != nullptr;
+            })) << "no form captioned "
+                << caption;
+        } else if (verb == L"key") {  // "CTRL+END": down in that order, up in the other
+            const HWND front = message_box() != nullptr ? message_box() : form_;
+            SetForegroundWindow(front);
+            ASSERT_TRUE(wait_until([&] { return GetForegroundWindow() == front; }));
+            std::wistringstream names(argument);
+            for (std::wstring name; std::getline(names, name, L'+'); send_key(down.back(), 0, 0))
+                down.push_back(keys.at(name));
+            for (; !down.empty(); down.pop_back())
+                send_key(down.back(), 0, KEYEVENTF_KEYUP);
+        } else if (verb == L"click" && argument == L"close") {
+            // Where the fixed frame's metrics put the caption's close button, if the form agrees.
+            RECT frame{};
+            GetWindowRect(form_, &frame);
+            const POINT at{
+                frame.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2,
+                frame.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYSIZE) / 2};
+            ASSERT_EQ(SendMessageW(form_, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)), HTCLOSE);
+            click_at(at);
+        } else if (verb == L"click") {
+            click_at(centre(argument == L"ok" ? box_ok_ : control(argument)));
+        } else if (verb == L"type") {
+            for (const wchar_t character : argument) {
+                send_key(0, character, 0);
+                send_key(0, character, KEYEVENTF_KEYUP);
+            }
+        } else if (verb == L"fill") {
+            for (std::size_t i = 0; i < std::stoul(argument); ++i)
+                text += i % 100 == 98 ? L'\r' : i % 100 == 99 ? L'\n' : L'x';
+            SendMessageW(text_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+        } else if (verb == L"close-command") {
+            PostMessageW(form_, WM_SYSCOMMAND, SC_CLOSE, 0);
+        } else if (verb == L"expect-startup") {
+            expect_startup();
+        } else if (verb == L"expect-layout") {
+            expect_layout();
+        } else if (verb == L"expect-text") {
+            const std::wstring wanted =
+                std::regex_replace(std::regex_replace(argument, std::wregex(LR"(\\r)"), L"\r"),
+                                   std::wregex(LR"(\\n)"), L"\n");
+            EXPECT_TRUE(wait_until([&] { return (text = text_of(text_)) == wanted; }))
+                << "the text box holds \"" << text << "\"";
+        } else if (verb == L"expect-length") {
+            EXPECT_TRUE(wait_until([&] {
+                return (text = text_of(text_)).size() == std::stoul(argument);
+            })) << "the text box holds "
+                << text.size() << " characters";
+        } else if (verb == L"expect-focus") {
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            EXPECT_TRUE(wait_until([&] {
+                return GetGUIThreadInfo(process_.dwThreadId, &info) &&
+                       info.hwndFocus == control(argument);
+            })) << "the focus is on a "
+                << class_of(info.hwndFocus);
+        } else if (verb == L"expect-notice") {
+            expect_box(strings::kNoDriveTitle, wide(strings::kNoDrivePrompt), IDI_INFORMATION);
+        } else if (verb == L"expect-error-report") {
+            expect_error_report();
+        } else if (verb == L"expect-modal") {
+            EXPECT_EQ(GetWindow(box_, GW_OWNER), form_) << "the message box is not the form's";
+            EXPECT_FALSE(IsWindowEnabled(form_)) << "the form takes input while the box shows";
+        } else if (verb == L"expect-idle") {  // no box (any there was goes), for a while
+            ASSERT_TRUE(wait_until([&] { return !message_box() && IsWindowEnabled(form_); }));
+            EXPECT_FALSE(wait_until([&] { return message_box() || !running(); }, kQuietMs))
+                << "a message box came, or Tavrin ended";
+        } else if (verb == L"expect-exit") {
+            ASSERT_EQ(WaitForSingleObject(process_.hProcess, kWaitMs), WAIT_OBJECT_0);
+            DWORD status = 0;
+            GetExitCodeProcess(process_.hProcess, &status);
+            EXPECT_EQ(status, std::stoul(argument)) << "Tavrin's exit status";
+        } else {
+            FAIL() << "no such step";
+        }
+    }
+
+    // The window as it comes up, but for its caption, sizes, focus and text.
+    void expect_startup() {
+        EXPECT_EQ(windows(nullptr), std::vector<HWND>{form_}) << "one visible window";
+        EXPECT_EQ(style_of(form_) &
+                      (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
+                  static_cast<DWORD>(WS_CAPTION | WS_SYSMENU));
+        EXPECT_EQ(text_of(button_), wide(strings::kCommandCaption)) << text_of(button_);
+        EXPECT_LE(style_of(button_) & BS_TYPEMASK, static_cast<DWORD>(BS_DEFPUSHBUTTON));
+        EXPECT_TRUE(style_of(button_) & WS_TABSTOP);
+        EXPECT_EQ(GetNextDlgTabItem(form_, nullptr, FALSE), button_) << "first in tab order";
+        EXPECT_TRUE(style_of(text_, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+        const DWORD wanted = WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
+        EXPECT_EQ(style_of(text_) & (wanted | ES_AUTOHSCROLL | WS_HSCROLL | WS_VSCROLL), wanted);
+        EXPECT_GT(static_cast<DWORD>(SendMessageW(text_, EM_GETLIMITTEXT, 0, 0)), 30000u);
+
+        Probe answer{};
+        ASSERT_NO_FATAL_FAILURE(probe(answer));
+        const LOGFONTW& font = answer.font;
+        EXPECT_EQ(font.lfFaceName, wide(strings::kResultFontFace)) << font.lfFaceName;
+        // Weight, character set, italic, underline, strike-out, the character set of the face used.
+        EXPECT_EQ((std::vector<int>{font.lfWeight, font.lfCharSet, font.lfItalic, font.lfUnderline,
+                                    font.lfStrikeOut, answer.charset_used}),
+                  (std::vector<int>{400, 134, 0, 0, 0, 134}));
+        EXPECT_EQ(answer.tool_count, 1);
+        EXPECT_TRUE(answer.tool_flags & TTF_IDISHWND);
+        EXPECT_EQ(answer.tool_id, reinterpret_cast<UINT_PTR>(button_));
+
+        // On the screen, where nothing covers it: there is no window manager, the mouse is away.
+        RECT inside{};
+        GetClientRect(text_, &inside);
+        POINT corner{inside.right - 4, inside.bottom - 4};
+        ClientToScreen(text_, &corner);
+        const HDC screen = GetDC(nullptr);
+        COLORREF colour = CLR_INVALID;
+        wait_until(
+            [&] { return (colour = GetPixel(screen, corner.x, corner.y)) == RGB(128, 255, 128); });
+        ReleaseDC(nullptr, screen);
+        EXPECT_EQ(colour, RGB(128, 255, 128)) << "the text box's colour, as 0x00BBGGRR";
+
+        const std::vector<HWND> tips = windows(TOOLTIPS_CLASSW, true);
+        ASSERT_EQ(tips.size(), 1u) << "one tip window";
+        SetCursorPos(centre(button_).x - 5, centre(button_).y);
+        SetCursorPos(centre(button_).x, centre(button_).y);
+        EXPECT_TRUE(wait_until([&] { return IsWindowVisible(tips[0]); })) << "no tip on hover";
+        EXPECT_EQ(text_of(tips[0]), wide(strings::kCommandToolTip)) << text_of(tips[0]);
+        park_mouse();
+    }
+
+    // At the scenario's dpi: the sizes as the layout table has them, the place, the icons.
+    void expect_layout() {
+        Probe answer{};
+        ASSERT_NO_FATAL_FAILURE(probe(answer));
+        ASSERT_EQ(answer.dpi, dpi_) << "the dpi Tavrin sees";
+        RECT client{};
+        GetClientRect(form_, &client);
+        std::vector<int> shown{dpi_, client.right, client.bottom};
+        for (const HWND window : {button_, text_}) {
+            RECT rect{};
+            GetWindowRect(window, &rect);
+            MapWindowPoints(nullptr, form_, reinterpret_cast<POINT*>(&rect), 2);
+            shown.insert(shown.end(),
+                         {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top});
+        }
+        shown.push_back(answer.font.lfHeight);
+        std::ifstream file{std::filesystem::path(layout_file)};
+        std::vector<int> row;  // the table's row for the dpi, or else its last
+        for (std::string line; (row.empty() || row[0] != dpi_) && std::getline(file, line);) {
+            std::istringstream fields(line[0] == '#' ? "" : line);
+            row.assign(std::istream_iterator<int>(fields), {});
+        }
+        EXPECT_EQ(shown, row) << "dpi, client size, Command1, Text1, font height";
+
+        // Centred on the primary monitor (0, 0 to the screen's size); doubled, within a pixel.
+        RECT frame{};
+        GetWindowRect(form_, &frame);
+        EXPECT_LE(std::abs(frame.left + frame.right - GetSystemMetrics(SM_CXSCREEN)), 2);
+        EXPECT_LE(std::abs(frame.top + frame.bottom - GetSystemMetrics(SM_CYSCREEN)), 2);
+        for (const int i : {0, 1}) {  // the large and the small class icon
+            EXPECT_EQ(answer.class_icon_width[i], answer.icon_metric[i]) << i;
+            EXPECT_TRUE(answer.class_icon_is_own[i]) << "not the exe's own icon: " << i;
+        }
+    }
+
+    // Waits for a message box and checks it: the title, the text (a pattern), one OK button
+    // and the system icon.
+    void expect_box(platform::TextView title, const std::wstring& pattern, const wchar_t* icon) {
+        ASSERT_TRUE(wait_until([&] { return (box_ = message_box()) != nullptr; }));
+        box_prompt_.clear();
+        std::vector<HWND> buttons;
+        HWND shown_icon = nullptr;
+        for (HWND child = GetWindow(box_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (!IsWindowVisible(child))
+                continue;  // the buttons a box does not use are there, hidden
+            else if (class_of(child) == WC_BUTTONW)
+                buttons.push_back(child);
+            else if ((style_of(child) & SS_TYPEMASK) == SS_ICON)
+                shown_icon = child;
+            else
+                box_prompt_ += text_of(child);
+        }
+        EXPECT_EQ(text_of(box_), wide(title)) << text_of(box_);
+        EXPECT_TRUE(std::regex_match(box_prompt_, box_parts_, std::wregex(pattern))) << box_prompt_;
+        ASSERT_EQ(buttons.size(), 1u);
+        box_ok_ = buttons[0];
+        EXPECT_EQ(GetDlgCtrlID(box_ok_), IDOK);
+        Probe answer{};
+        ASSERT_NO_FATAL_FAILURE(probe(answer, shown_icon, icon));
+        EXPECT_TRUE(answer.box_shows_system_icon) << "not the system icon wanted";
+    }
+
+    // "运行时错误 <number> (0x<the same number in hex>)：", the description, the last words.
+    void expect_error_report() {
+        ASSERT_NO_FATAL_FAILURE(expect_box(
+            strings::kProjectName,
+            wide(strings::kErrorReportHeading) + LR"((-?\d+) \(0x([0-9A-F]{8})\)：\r\n\r\n)" +
+                LR"(\s*\S[\s\S]*\r\n\r\n)" + wide(strings::kErrorReportFooter),
+            IDI_ERROR));
+        ASSERT_EQ(box_parts_.size(), 3u);
+        EXPECT_EQ(std::stoll(box_parts_[1]),
+                  static_cast<std::int32_t>(std::stoul(box_parts_[2], nullptr, 16)))
+            << "the number and its hexadecimal form differ";
+        EXPECT_TRUE(running()) << "Tavrin ended before the report was dismissed";
+    }
+
+    std::vector<Step> steps_;
+    const wchar_t* const drives_env_ = _wgetenv(L"TAVRIN_WINE_DRIVES");
+    const std::wstring drives_ = drives_env_ != nullptr ? drives_env_ : L"";
+    DWORD saved_dpi_ = 0;
+    bool had_dpi_ = false;
+    int dpi_ = USER_DEFAULT_SCREEN_DPI;
+    PROCESS_INFORMATION process_{};
+    HWND form_ = nullptr, button_ = nullptr, text_ = nullptr, box_ = nullptr, box_ok_ = nullptr;
+    std::wstring box_prompt_;
+    std::wsmatch box_parts_;  // of box_prompt_
+};
+
+// "== Name" starts a scenario; each line after it is a step, a verb and its argument; lines
+// starting with "#" are comments. False when there is no scenario.
+bool register_scenarios() {
+    std::ifstream file{std::filesystem::path(scenario_file)};
+    std::vector<std::pair<Step, std::vector<Step>>> scenarios;  // the "==" line, the steps
+    std::string bytes;
+    for (int number = 1; std::getline(file, bytes); ++number) {
+        bytes.erase(bytes.find_last_not_of(" \r") + 1);
+        const std::wstring line =
+            std::filesystem::path(reinterpret_cast<const char8_t*>(bytes.c_str())).wstring();
+        const std::size_t space = std::min(line.find(L' '), line.size());
+        const Step step{number, line.substr(0, space),
+                        line.substr(std::min(space + 1, line.size()))};
+        if (step.verb == L"==")
+            scenarios.push_back({step, {}});
+        else if (!line.empty() && line[0] != L'#' && !scenarios.empty())
+            scenarios.back().second.push_back(step);
+    }
+    for (const auto& [header, steps] : scenarios) {
+        testing::RegisterTest("Scenario", utf8(header.argument).c_str(), nullptr, nullptr,
+                              scenario_file_utf8.c_str(), header.line,
+                              [steps]() -> ScenarioTest* { return new ScenarioTest(steps); });
+    }
+    return !scenarios.empty();
+}
+
+}  // namespace
+}  // namespace e2e
+
+int wmain(int argc, wchar_t** argv) {
+    SetProcessDPIAware();  // positions and sizes in real pixels, whatever the display's setting
+    testing::InitGoogleTest(&argc, argv);
+    if (argc != 4) {
+        std::fputs("usage: tavrin_e2e [gtest flags] Tavrin.exe scenarios.txt layout.txt\n", stderr);
+        return 2;
+    }
+    e2e::tavrin_exe = argv[1];
+    e2e::scenario_file = argv[2];
+    e2e::scenario_file_utf8 = e2e::utf8(argv[2]);
+    e2e::layout_file = argv[3];
+    return e2e::register_scenarios() ? RUN_ALL_TESTS() : 2;
+}
