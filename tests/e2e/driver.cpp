@@ -28,7 +28,7 @@ using platform::wide;
 constexpr DWORD kWaitMs = 20000;  // generous: on a loaded machine Wine can be very slow
 constexpr DWORD kQuietMs = 1500;  // how long to watch for what must not come
 constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
-std::wstring tavrin_exe, scenario_file, layout_file;
+std::wstring tavrin_exe, scenario_file, layout_file, app_defaults;  // Wine's settings for Tavrin
 std::string scenario_file_utf8;  // kept: a trace holds on to its file name
 
 struct Step {
@@ -96,11 +96,7 @@ void send_key(WORD key, wchar_t character, DWORD up) {
 
 class ScenarioTest : public testing::Test {
   public:
-    explicit ScenarioTest(std::vector<Step> steps) : steps_(std::move(steps)) {
-        DWORD size = sizeof saved_dpi_;
-        had_dpi_ = !RegGetValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", RRF_RT_REG_DWORD,
-                                 nullptr, &saved_dpi_, &size);
-    }
+    explicit ScenarioTest(std::vector<Step> steps) : steps_(std::move(steps)) {}
 
     void TestBody() override {
         for (const Step& step : steps_) {
@@ -119,18 +115,12 @@ class ScenarioTest : public testing::Test {
         CloseHandle(process_.hThread);
         CloseHandle(process_.hProcess);
         move_sticks(L"ABCDEFGHIJKLMNOPQRSTUVWXYZ", false);
-        RegDeleteTreeW(HKEY_CURRENT_USER, app_defaults().c_str());
-        had_dpi_ ? RegSetKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", REG_DWORD,
-                                   &saved_dpi_, sizeof saved_dpi_)
-                 : RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels");
+        RegDeleteTreeW(HKEY_CURRENT_USER, app_defaults.c_str());
+        // A prefix of wine-run.sh's has no setting of its own: the default, 96 dpi.
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels");
     }
 
   private:
-    std::wstring app_defaults() const {
-        return L"Software\\Wine\\AppDefaults\\" +
-               std::filesystem::path(tavrin_exe).filename().wstring();
-    }
-
     // Tavrin's top-level windows of a class (null: any), the hidden ones too if asked.
     std::vector<HWND> windows(const wchar_t* window_class, bool hidden_too = false) const {
         std::vector<HWND> all;
@@ -194,7 +184,7 @@ class ScenarioTest : public testing::Test {
             RegSetKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", REG_DWORD, &dpi_, 4);
         } else if (verb == L"disable") {
             ASSERT_FALSE(RegSetKeyValueW(HKEY_CURRENT_USER,
-                                         (app_defaults() + L"\\DllOverrides").c_str(),
+                                         (app_defaults + L"\\DllOverrides").c_str(),
                                          argument.c_str(), REG_SZ, L"", sizeof(wchar_t)));
         } else if (verb == L"pull" || verb == L"insert") {
             if (drives_.empty())
@@ -216,8 +206,7 @@ class ScenarioTest : public testing::Test {
                 button_ = FindWindowExW(form_, nullptr, WC_BUTTONW, nullptr);
                 text_ = FindWindowExW(form_, nullptr, WC_EDITW, nullptr);
                 return IsWindowVisible(form_) && button_ != nullptr && text_ != nullptr;
-            })) << "no form captioned "
-                << caption;
+            })) << caption;
         } else if (verb == L"key") {  // "CTRL+END": down in that order, up in the other
             const HWND front = message_box() != nullptr ? message_box() : form_;
             SetForegroundWindow(front);
@@ -260,18 +249,14 @@ class ScenarioTest : public testing::Test {
             EXPECT_TRUE(wait_until([&] { return (text = text_of(text_)) == wanted; }))
                 << "the text box holds \"" << text << "\"";
         } else if (verb == L"expect-length") {
-            EXPECT_TRUE(wait_until([&] {
-                return (text = text_of(text_)).size() == std::stoul(argument);
-            })) << "the text box holds "
-                << text.size() << " characters";
+            EXPECT_TRUE(wait_until([&] { return text_of(text_).size() == std::stoul(argument); }));
         } else if (verb == L"expect-focus") {
             GUITHREADINFO info{};
             info.cbSize = sizeof info;
             EXPECT_TRUE(wait_until([&] {
                 return GetGUIThreadInfo(process_.dwThreadId, &info) &&
                        info.hwndFocus == control(argument);
-            })) << "the focus is on a "
-                << class_of(info.hwndFocus);
+            }));
         } else if (verb == L"expect-notice") {
             expect_box(strings::kNoDriveTitle, wide(strings::kNoDrivePrompt), IDI_INFORMATION);
         } else if (verb == L"expect-error-report") {
@@ -420,8 +405,6 @@ class ScenarioTest : public testing::Test {
     std::vector<Step> steps_;
     const wchar_t* const drives_env_ = _wgetenv(L"TAVRIN_WINE_DRIVES");
     const std::wstring drives_ = drives_env_ != nullptr ? drives_env_ : L"";
-    DWORD saved_dpi_ = 0;
-    bool had_dpi_ = false;
     int dpi_ = USER_DEFAULT_SCREEN_DPI;
     PROCESS_INFORMATION process_{};
     HWND form_ = nullptr, button_ = nullptr, text_ = nullptr, box_ = nullptr, box_ok_ = nullptr;
@@ -468,6 +451,8 @@ int wmain(int argc, wchar_t** argv) {
     e2e::tavrin_exe = argv[1];
     e2e::scenario_file = argv[2];
     e2e::scenario_file_utf8 = e2e::utf8(argv[2]);
+    e2e::app_defaults =
+        L"Software\\Wine\\AppDefaults\\" + std::filesystem::path(argv[1]).filename().wstring();
     e2e::layout_file = argv[3];
     return e2e::register_scenarios() ? RUN_ALL_TESTS() : 2;
 }

@@ -69,10 +69,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
     static const UINT probe_message = RegisterWindowMessageW(e2e::kProbeMessage);
     const MSG& posted = *reinterpret_cast<const MSG*>(message);
     if (code == HC_ACTION && removed == PM_REMOVE && posted.message == probe_message) {
-        e2e::Probe answer{};
-        answer.request = probe.request;
-        read(posted.hwnd, answer);
-        probe = answer;
+        read(posted.hwnd, probe);  // the driver cleared the answer
         InterlockedExchange(&probe.done, 1);
     }
     return CallNextHookEx(nullptr, code, removed, message);
