@@ -148,7 +148,8 @@ class ScenarioTest : public testing::Test {
         for (const wchar_t letter : letters) {
             const std::wstring in = drives_ + L"\\" + static_cast<wchar_t>(towlower(letter));
             const std::wstring away = in + L".pulled";
-            if (out || GetFileAttributesW(away.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            if (!drives_.empty() &&
+                (out || GetFileAttributesW(away.c_str()) != INVALID_FILE_ATTRIBUTES)) {
                 EXPECT_TRUE(MoveFileW((out ? in : away).c_str(), (out ? away : in).c_str())) << in;
             }
         }
@@ -162,9 +163,9 @@ class ScenarioTest : public testing::Test {
         ASSERT_TRUE(shared != nullptr && hook != nullptr) << "no probe library beside the driver";
         const std::vector<HWND> tips = windows(TOOLTIPS_CLASSW, true);
         *shared = Probe{};
-        shared->request = {text_, tips.empty() ? nullptr : tips[0], box_icon, system_icon};
+        shared->request = {form_, text_, tips.empty() ? nullptr : tips[0], box_icon, system_icon};
         const HHOOK hooked = SetWindowsHookExW(WH_GETMESSAGE, hook, library, process_.dwThreadId);
-        PostMessageW(form_, RegisterWindowMessageW(kProbeMessage), 0, 0);
+        PostThreadMessageW(process_.dwThreadId, RegisterWindowMessageW(kProbeMessage), 0, 0);
         const bool done =
             wait_until([&] { return InterlockedCompareExchange(&shared->done, 0, 0); });
         UnhookWindowsHookEx(hooked);

@@ -25,7 +25,8 @@ std::vector<char> bits_of(HICON icon, int& width) {
     return bits;
 }
 
-void read(HWND form, e2e::Probe& answer) {
+void read(e2e::Probe& answer) {
+    const HWND form = answer.request.form;
     const HWND text_box = answer.request.text_box;
     const HDC dc = GetDC(text_box);
     answer.dpi = GetDeviceCaps(dc, LOGPIXELSY);
@@ -69,7 +70,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
     static const UINT probe_message = RegisterWindowMessageW(e2e::kProbeMessage);
     const MSG& posted = *reinterpret_cast<const MSG*>(message);
     if (code == HC_ACTION && removed == PM_REMOVE && posted.message == probe_message) {
-        read(posted.hwnd, probe);  // the driver cleared the answer
+        read(probe);  // the driver cleared the answer
         InterlockedExchange(&probe.done, 1);
     }
     return CallNextHookEx(nullptr, code, removed, message);

@@ -1,7 +1,7 @@
 // What the probe library reads inside Tavrin's process, where the driver cannot (LOGFONTs, tool
 // infos and icons do not cross processes). The driver fills in the request, hooks Tavrin's thread
-// with the library (WH_GETMESSAGE) and posts kProbeMessage to the form; the hook answers and sets
-// `done`. Both live in a section of the library that every process loading it shares.
+// with the library (WH_GETMESSAGE) and posts kProbeMessage to the thread; the hook answers and
+// sets `done`. Both live in a section of the library that every process loading it shares.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +12,7 @@ inline constexpr wchar_t kProbeMessage[] = L"TavrinE2eProbe";
 
 struct Probe {
     struct {
-        HWND text_box, tips;
+        HWND form, text_box, tips;
         HWND box_icon;               // a message box's icon control, if any,
         const wchar_t* system_icon;  // and the system icon (IDI_...) it must show
     } request;
