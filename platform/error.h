@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 
 #include "platform/text.h"
 
@@ -40,8 +41,16 @@ class Error : public std::exception {
     Text description_;
 };
 
-// The platform's own message for a failure code, in the user's language.
+// The description of a failure code, in the program's language: the run time's own text,
+// else (on Windows) the system's message, else "自动化错误 0x" and the code in hex.
 Text describe(std::int32_t code);
+
+// The run time's own description of a failure code, if it has one (resources/strings.h).
+std::optional<Text> own_description(std::int32_t code);
+// The description of a code nobody knows: "自动化错误 0x800A0044".
+Text unknown_failure(std::int32_t code);
+// Eight upper-case hex digits.
+Text hex32(std::uint32_t number);
 
 // Raises the error for a failure code, described by the platform.
 [[noreturn]] void raise(std::int32_t code);

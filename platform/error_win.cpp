@@ -1,116 +1,88 @@
-// Failure descriptions from the system's message tables, in the user's language.
+// Failure descriptions on Windows, in the program's language: the management service's own
+// for its codes, the run time's table, the system's message tables.
 #include <windows.h>
+
+#include <wbemcli.h>
+#include <wrl/client.h>
 
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <utility>
 
 #include "platform/error.h"
+#include "platform/handles_win.h"
 
 namespace platform {
 namespace {
 
-// Owns a buffer FormatMessage allocated.
-class LocalBuffer {
-  public:
-    LocalBuffer() = default;
-    ~LocalBuffer() { LocalFree(buffer_); }
-    LocalBuffer(const LocalBuffer&) = delete;
-    LocalBuffer& operator=(const LocalBuffer&) = delete;
+using unique_local = unique_handle<HLOCAL, LocalFree>;
 
-    // Where FormatMessage (with FORMAT_MESSAGE_ALLOCATE_BUFFER) writes the buffer's address.
-    LPWSTR as_argument() { return reinterpret_cast<LPWSTR>(&buffer_); }
-    const wchar_t* get() const { return buffer_; }
-
-  private:
-    wchar_t* buffer_ = nullptr;
-};
-
-// Owns a module loaded for its resources only.
-class ResourceModule {
-  public:
-    explicit ResourceModule(const wchar_t* path)
-        : module_(LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
-    ~ResourceModule() {
-        if (module_) {
-            FreeLibrary(module_);
-        }
-    }
-    ResourceModule(const ResourceModule&) = delete;
-    ResourceModule& operator=(const ResourceModule&) = delete;
-
-    HMODULE get() const { return module_; }
-
-  private:
-    HMODULE module_;
-};
-
-// The message for `code` from the system's table (module null) or a module's, without the
-// line break and spaces that end it; nothing when there is none.
-std::optional<Text> message(DWORD source, HMODULE module, DWORD code) {
-    LocalBuffer buffer;
-    const DWORD length = FormatMessageW(
-        source | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS, module, code,
-        0 /* the user's language, else the usual fallbacks */, buffer.as_argument(), 0, nullptr);
-    if (length == 0 || !buffer.get()) {
-        return std::nullopt;
-    }
-    Text text(reinterpret_cast<const char16_t*>(buffer.get()), length);
+// A message without the line break and spaces that end it; nothing when that leaves nothing.
+std::optional<Text> trimmed(Text text) {
     while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
         text.pop_back();
     }
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    return text;
+    return text.empty() ? std::nullopt : std::optional(text);
 }
 
-// The management service's failures (WBEM_E_*, WBEMESS_E_*, WBEMMOF_E_*) are described by
-// the message table of its utility library.
+// The system's message for `code`.
+std::optional<Text> system_message(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0 /* the user's language, else the usual fallbacks */,
+        reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    const unique_local owner(buffer);
+    return trimmed(Text(reinterpret_cast<const char16_t*>(buffer), buffer != nullptr ? length : 0));
+}
+
+// The management service's description of one of its codes (WBEM_E_*, WBEMESS_E_*,
+// WBEMMOF_E_*), in Simplified Chinese where the system has that language. Wine's answers
+// every code with "Error code: 0x..." alone, which says no more than the report does: none.
 std::optional<Text> management_message(std::uint32_t code) {
     if (code < 0x80041000u || code > 0x80044FFFu) {
         return std::nullopt;
     }
-    std::wstring path(MAX_PATH, L'\0');
-    const UINT length = GetSystemDirectoryW(path.data(), MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
+    Microsoft::WRL::ComPtr<IWbemStatusCodeText> status;
+    BSTR text = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_WbemStatusCodeText, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&status))) ||
+        FAILED(status->GetErrorCodeText(static_cast<HRESULT>(code), MAKELCID(0x0804, SORT_DEFAULT),
+                                        0, &text))) {
         return std::nullopt;
     }
-    path.resize(length);
-    path += L"\\wbem\\wmiutils.dll";
-    const ResourceModule library(path.c_str());
-    if (!library.get()) {
+    Text description(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
+    SysFreeString(text);
+    Text upper = description;
+    for (char16_t& c : upper) {
+        c = c >= u'a' && c <= u'f' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+    }
+    if (upper.find(hex32(code)) != Text::npos) {
         return std::nullopt;
     }
-    return message(FORMAT_MESSAGE_FROM_HMODULE, library.get(), code);
-}
-
-Text fallback(std::uint32_t code) {
-    Text text = u"自动化错误 0x";
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        text += u"0123456789ABCDEF"[(code >> shift) & 0xF];
-    }
-    return text;
+    return trimmed(description);
 }
 
 }  // namespace
 
 Text describe(std::int32_t code) {
     const auto unsigned_code = static_cast<std::uint32_t>(code);
-    if (auto text = message(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, unsigned_code)) {
+    if (auto text = management_message(unsigned_code)) {
+        return std::move(*text);
+    }
+    if (auto text = own_description(code)) {
+        return std::move(*text);
+    }
+    if (auto text = system_message(unsigned_code)) {
         return std::move(*text);
     }
     // A Windows error in HRESULT form: the system's table may know only the bare number.
     if (HRESULT_FACILITY(unsigned_code) == FACILITY_WIN32 && (unsigned_code & 0x80000000u)) {
-        if (auto text = message(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, HRESULT_CODE(unsigned_code))) {
+        if (auto text = system_message(HRESULT_CODE(unsigned_code))) {
             return std::move(*text);
         }
     }
-    if (auto text = management_message(unsigned_code)) {
-        return std::move(*text);
-    }
-    return fallback(unsigned_code);
+    return unknown_failure(code);
 }
 
 }  // namespace platform

@@ -57,14 +57,10 @@ std::optional<Error> ClickDispatcher::click(ControlId control, Runtime& runtime,
 }
 
 Text error_report_text(const Error& error) {
-    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
-    const auto code = static_cast<std::uint32_t>(error.number());
     Text text(strings::kErrorReportHeading);
     text += to_decimal(Value(std::int64_t{error.number()}));
     text += u" (0x";
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        text += kHex[(code >> shift) & 0xF];
-    }
+    text += hex32(static_cast<std::uint32_t>(error.number()));
     text += u")：\r\n\r\n";
     text += error.description();
     text += u"\r\n\r\n";

@@ -5,6 +5,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/automation_win.h"
@@ -24,19 +26,92 @@ constexpr wchar_t kFormClass[] = L"TavrinForm";
     raise(error != 0 ? HRESULT_FROM_WIN32(error) : E_FAIL);
 }
 
-// The dots per inch that twips are converted at. The program is system-DPI aware (its
-// manifest says so), so this is the display's real setting.
-int display_dpi() {
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4
+#endif
+
+// What Windows 8.1 and 10 have for laying a window out at the DPI of its monitor, found when
+// the program starts; each null where this Windows lacks it.
+struct DpiFunctions {
+    HRESULT(WINAPI* dpi_for_monitor)(HMONITOR, int, UINT*, UINT*);  // 8.1, in shcore
+    BOOL(WINAPI* adjust_for_dpi)(RECT*, DWORD, BOOL, DWORD, UINT);  // 10 (1607) from here on
+    int(WINAPI* metrics_for_dpi)(int, UINT);
+    BOOL(WINAPI* parameters_for_dpi)(UINT, UINT, void*, UINT, UINT);
+};
+
+template <class Pointer>
+void find(Pointer& function, HMODULE library, const char* name) {
+    function =
+        library != nullptr
+            ? reinterpret_cast<Pointer>(reinterpret_cast<void*>(GetProcAddress(library, name)))
+            : nullptr;
+}
+
+const DpiFunctions& dpi_functions() {
+    static const DpiFunctions functions = [] {
+        DpiFunctions found{};
+        wchar_t shcore[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(shcore, MAX_PATH - 12);
+        lstrcpyW(shcore + length, L"\\shcore.dll");
+        find(found.dpi_for_monitor, length != 0 ? LoadLibraryW(shcore) : nullptr,
+             "GetDpiForMonitor");
+        const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+        find(found.adjust_for_dpi, user32, "AdjustWindowRectExForDpi");
+        find(found.metrics_for_dpi, user32, "GetSystemMetricsForDpi");
+        find(found.parameters_for_dpi, user32, "SystemParametersInfoForDpi");
+        return found;
+    }();
+    return functions;
+}
+
+// The DPI of the whole system: what Windows before 8.1 lays every window out at.
+int system_dpi() {
     const WindowDc screen(nullptr);
     const int dpi = screen.get() != nullptr ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
     return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
 }
 
-// The font the platform uses for dialog text, for controls that name none.
-unique_hfont default_font() {
+// The DPI of a monitor, where Windows tells it.
+int monitor_dpi(HMONITOR monitor) {
+    UINT x = 0;
+    UINT y = 0;
+    const auto function = dpi_functions().dpi_for_monitor;
+    if (function != nullptr && SUCCEEDED(function(monitor, 0 /* effective */, &x, &y)) && y > 0) {
+        return static_cast<int>(y);
+    }
+    return system_dpi();
+}
+
+int metric_for_dpi(int metric, int dpi) {
+    const auto function = dpi_functions().metrics_for_dpi;
+    return function != nullptr ? function(metric, static_cast<UINT>(dpi))
+                               : MulDiv(GetSystemMetrics(metric), dpi, system_dpi());
+}
+
+// The outer size of a window of this style whose client area is `client` at `dpi`.
+SIZE window_size(SIZE client, DWORD style, DWORD ex_style, int dpi) {
+    RECT frame{0, 0, client.cx, client.cy};
+    const auto function = dpi_functions().adjust_for_dpi;
+    if (function == nullptr || !function(&frame, style, FALSE, ex_style, static_cast<UINT>(dpi))) {
+        AdjustWindowRectEx(&frame, style, FALSE, ex_style);
+    }
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// The font the platform uses for dialog text at `dpi`, for controls that name none.
+unique_hfont default_font(int dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
+    const auto function = dpi_functions().parameters_for_dpi;
+    if (function != nullptr &&
+        function(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, static_cast<UINT>(dpi))) {
+        return unique_hfont(CreateFontIndirectW(&metrics.lfMessageFont));
+    }
     if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, system_dpi());
         return unique_hfont(CreateFontIndirectW(&metrics.lfMessageFont));
     }
     return unique_hfont(nullptr);  // the control's own default then
@@ -87,6 +162,7 @@ struct LiveControl {
     const Control* description;
     HWND window;
     unique_hbrush back_brush;
+    unique_hfont font;  // its own, when its description names one
 };
 
 class WinForm final : public Form, public Runtime {
@@ -97,6 +173,7 @@ class WinForm final : public Form, public Runtime {
     WinForm(const WinForm&) = delete;
     WinForm& operator=(const WinForm&) = delete;
 
+    // Destroys the window if creation stopped half-way; after that, WM_DESTROY has run.
     ~WinForm() {
         if (window_ != nullptr) {
             DestroyWindow(window_);
@@ -110,10 +187,6 @@ class WinForm final : public Form, public Runtime {
         window_class.cbSize = sizeof window_class;
         window_class.lpfnWndProc = &WinForm::window_procedure;
         window_class.hInstance = instance;
-        window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-        window_class.hIconSm = static_cast<HICON>(
-            LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                       GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
         window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         window_class.lpszClassName = kFormClass;
@@ -121,31 +194,27 @@ class WinForm final : public Form, public Runtime {
             raise_last_error();
         }
 
-        dpi_ = display_dpi();
-        // A fixed single border with the close button only.
-        const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN |
-                            (description_.min_button ? WS_MINIMIZEBOX : 0) |
-                            (description_.max_button ? WS_MAXIMIZEBOX : 0);
-        const DWORD ex_style = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
-        RECT frame{0, 0, to_pixels(description_.client_width),
-                   to_pixels(description_.client_height)};
-        AdjustWindowRectEx(&frame, style, FALSE, ex_style);
-        const int width = frame.right - frame.left;
-        const int height = frame.bottom - frame.top;
-
+        // Laid out at the DPI of the monitor it opens on, centred on it: the primary one.
+        const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+        dpi_ = monitor_dpi(primary);
+        const SIZE size = window_size(client_size(dpi_), style(), kExStyle, dpi_);
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;
-        GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+        GetMonitorInfoW(primary, &monitor);
         const RECT& screen = monitor.rcMonitor;
-        const int left = screen.left + (screen.right - screen.left - width) / 2;
-        const int top = screen.top + (screen.bottom - screen.top - height) / 2;
+        const int left = screen.left + (screen.right - screen.left - size.cx) / 2;
+        const int top = screen.top + (screen.bottom - screen.top - size.cy) / 2;
 
         const std::wstring caption = wide(description_.caption);
-        if (CreateWindowExW(ex_style, kFormClass, caption.c_str(), style, left, top, width, height,
-                            nullptr, nullptr, instance, this) == nullptr) {
+        if (CreateWindowExW(kExStyle, kFormClass, caption.c_str(), style(), left, top, size.cx,
+                            size.cy, nullptr, nullptr, instance, this) == nullptr) {
             raise_last_error();
         }
-        create_controls(instance);
+        // Creation order is tab order.
+        for (const Control* control : in_tab_order(description_)) {
+            create_control(*control, instance);
+        }
+        set_fonts_and_icons();
         ShowWindow(window_, SW_SHOWNORMAL);
         UpdateWindow(window_);
         focus_first_control();
@@ -185,14 +254,71 @@ class WinForm final : public Form, public Runtime {
     }
 
   private:
+    // A fixed single border with the close button only, and the buttons asked for.
+    static constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
+    DWORD style() const {
+        return WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN |
+               (description_.min_button ? WS_MINIMIZEBOX : 0) |
+               (description_.max_button ? WS_MAXIMIZEBOX : 0);
+    }
     int to_pixels(int twips) const { return twips_to_pixels(twips, dpi_); }
+    SIZE client_size(int dpi) const {
+        return SIZE{twips_to_pixels(description_.client_width, dpi),
+                    twips_to_pixels(description_.client_height, dpi)};
+    }
 
-    void create_controls(HINSTANCE instance) {
-        default_font_ = default_font();
-        // Creation order is tab order.
-        for (const Control* control : in_tab_order(description_)) {
-            create_control(*control, instance);
+    // Makes the fonts and the icons for the current DPI and gives them to the windows; the
+    // ones they replace go after that.
+    void set_fonts_and_icons() {
+        unique_hfont replaced_default = std::exchange(default_font_, default_font(dpi_));
+        for (LiveControl& control : controls_) {
+            unique_hfont replaced = std::move(control.font);
+            if (control.description->font != nullptr) {
+                control.font = create_font(*control.description->font, dpi_);
+            }
+            const HFONT font = control.font ? control.font.get() : default_font_.get();
+            SendMessageW(control.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         }
+        const HINSTANCE instance = GetModuleHandleW(nullptr);
+        for (const auto& [kind, metric, icon] :
+             {std::tuple(ICON_BIG, SM_CXICON, &big_icon_),
+              std::tuple(ICON_SMALL, SM_CXSMICON, &small_icon_)}) {
+            const int size = metric_for_dpi(metric, dpi_);
+            unique_hicon replaced = std::exchange(
+                *icon,
+                unique_hicon(static_cast<HICON>(LoadImageW(
+                    instance, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_DEFAULTCOLOR))));
+            SendMessageW(window_, WM_SETICON, kind, reinterpret_cast<LPARAM>(icon->get()));
+        }
+    }
+
+    // Lays the window out again at a new DPI from the same table, with nothing drawn until
+    // it is all in place: the window at the rectangle Windows suggests, its client area the
+    // table's size at the new DPI, the controls, their fonts and the icons.
+    void change_dpi(int dpi, const RECT& suggested) {
+        dpi_ = dpi;
+        SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
+        SetWindowPos(window_, nullptr, suggested.left, suggested.top,
+                     suggested.right - suggested.left, suggested.bottom - suggested.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT client{};
+        GetClientRect(window_, &client);
+        const SIZE wanted = client_size(dpi);
+        if (client.right != wanted.cx || client.bottom != wanted.cy) {
+            SetWindowPos(window_, nullptr, 0, 0,
+                         suggested.right - suggested.left + wanted.cx - client.right,
+                         suggested.bottom - suggested.top + wanted.cy - client.bottom,
+                         SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+        }
+        for (const LiveControl& control : controls_) {
+            const Rect& r = control.description->twips;
+            SetWindowPos(control.window, nullptr, to_pixels(r.left), to_pixels(r.top),
+                         to_pixels(r.width), to_pixels(r.height), SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        set_fonts_and_icons();
+        SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(window_, nullptr, nullptr,
+                     RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
     }
 
     void create_control(const Control& control, HINSTANCE instance) {
@@ -206,15 +332,7 @@ class WinForm final : public Form, public Runtime {
         if (window == nullptr) {
             raise_last_error();
         }
-        LiveControl& live = controls_.emplace_back(LiveControl{&control, window, nullptr});
-
-        HFONT font = default_font_.get();
-        if (control.font != nullptr) {
-            font = fonts_.emplace_back(create_font(*control.font, dpi_)).get();
-        }
-        if (font != nullptr) {
-            SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        }
+        LiveControl& live = controls_.emplace_back(LiveControl{&control, window, nullptr, nullptr});
         if (control.back_colour) {
             live.back_brush.reset(CreateSolidBrush(*control.back_colour));
         }
@@ -349,6 +467,15 @@ class WinForm final : public Form, public Runtime {
                     return 0;
                 }
                 break;
+            case WM_GETDPISCALEDSIZE: {
+                // The size at the new DPI, so that Windows suggests exactly it.
+                *reinterpret_cast<SIZE*>(lparam) =
+                    window_size(client_size(LOWORD(wparam)), style(), kExStyle, LOWORD(wparam));
+                return TRUE;
+            }
+            case WM_DPICHANGED:
+                change_dpi(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+                return 0;
             case WM_DESTROY:
                 window_ = nullptr;
                 PostQuitMessage(exit_status_);
@@ -383,7 +510,8 @@ class WinForm final : public Form, public Runtime {
     HWND last_focus_ = nullptr;
     int dpi_ = USER_DEFAULT_SCREEN_DPI;
     unique_hfont default_font_;
-    std::vector<unique_hfont> fonts_;
+    unique_hicon big_icon_;
+    unique_hicon small_icon_;
     std::vector<LiveControl> controls_;
     ClickDispatcher clicks_{description_};
     int exit_status_ = 0;
@@ -405,6 +533,10 @@ int run(const ProjectHeader& header) {
         form.create();
         return form.run_loop();
     } catch (...) {
+        // A window that was made and destroyed again has left a quit message behind, which
+        // would end the report's own message loop at once.
+        MSG quit;
+        PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
         report_startup_error(header, current_error());
     }
     return 1;

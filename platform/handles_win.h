@@ -25,7 +25,7 @@ inline void delete_gdi_object(HGDIOBJ object) noexcept {
 
 using unique_hfont = unique_handle<HFONT, delete_gdi_object>;
 using unique_hbrush = unique_handle<HBRUSH, delete_gdi_object>;
-using unique_hwnd = unique_handle<HWND, DestroyWindow>;
+using unique_hicon = unique_handle<HICON, DestroyIcon>;
 
 // A device context borrowed from a window (or the screen) and given back.
 class WindowDc {

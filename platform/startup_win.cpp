@@ -3,20 +3,53 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace platform {
 
+namespace {
+
+// The libraries that Windows loads into this program by name rather than by full path and
+// that are not known DLLs on Windows 7 (which always come from the system directory). Taken
+// from a loader trace of a whole run (start, a click with a stick, the notice, the error
+// report) under Wine's builds of the same components, WINEDEBUG=+pid,+loaddll, less Wine's
+// own internals, the libraries COM loads by their registered full path, and Windows 7's
+// known DLLs; with the ones Windows 7 loads that Wine does not: dwmapi (the visual styles'
+// import), cryptbase (advapi32's) and wbemcomn (the management service client's).
+constexpr const wchar_t* kLoadedByName[] = {
+    L"uxtheme.dll", L"dwmapi.dll",   L"version.dll",  L"cryptbase.dll", L"msimg32.dll",
+    L"dnsapi.dll",  L"iphlpapi.dll", L"winspool.drv", L"wbemcomn.dll",
+};
+
+}  // namespace
+
+void preload_system_libraries() {
+    wchar_t directory[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return;
+    }
+    for (const wchar_t* name : kLoadedByName) {
+        const std::wstring path = std::wstring(directory, length) + L"\\" + name;
+        // Kept for the life of the process; a library this Windows lacks is simply not there.
+        LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
+}
+
 void harden_process() {
-    // Windows 8 and later, and Windows 7 with its loader update, restrict the search order
-    // to the system directory; elsewhere at least take the current directory out of it.
+    // Windows 8 and later, and Windows 7 with its loader update (KB2533623), restrict the
+    // search to the system directory. Without the update, the current directory is taken
+    // out of the search and the libraries looked for by name later are loaded now, from the
+    // system directory, so that the program's own folder (the stick) cannot supply them.
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     const auto set_default_dirs = reinterpret_cast<SetDefaultDllDirectoriesFn>(
         reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (set_default_dirs != nullptr) {
-        set_default_dirs(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
-    }
     SetDllDirectoryW(L"");
+    if (set_default_dirs == nullptr ||
+        !set_default_dirs(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */)) {
+        preload_system_libraries();
+    }
 
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);

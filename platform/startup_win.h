@@ -8,4 +8,9 @@ namespace platform {
 // "no disk" dialog of the system's own.
 void harden_process();
 
+// Loads from the system directory the system libraries that Windows would otherwise look for
+// by name, in the program's folder first; what harden_process does where Windows cannot be
+// told to search the system directory alone.
+void preload_system_libraries();
+
 }  // namespace platform
