@@ -2,7 +2,8 @@
 # Builds everything and runs every test: on the host build the unit, udev and Qt tests, again
 # under AddressSanitizer, LeakSanitizer and UBSan; for each Windows exe, the 32-bit release
 # build and the 64-bit one, the static checks, the COM layer under Wine and the real window
-# under Wine and Xvfb. Prints one pass/fail total.
+# under Wine and Xvfb; and that two builds of the release files are the same bytes. Prints one
+# pass/fail total.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/deps.sh
@@ -36,6 +37,12 @@ for preset in "${presets[@]}"; do
     passed=$((passed + total - failures))
     failed=$((failed + failures))
 done
+echo "=== reproducible builds"
+if bash tests/reproducible.sh; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+fi
 echo "total: $passed passed, $failed failed"
 [ "$failed" -eq 0 ] || status=1
 exit $status
