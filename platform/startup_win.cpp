@@ -23,6 +23,10 @@ constexpr const wchar_t* kLoadedByName[] = {
 
 }  // namespace
 
+std::span<const wchar_t* const> libraries_loaded_by_name() {
+    return kLoadedByName;
+}
+
 void preload_system_libraries() {
     wchar_t directory[MAX_PATH];
     const UINT length = GetSystemDirectoryW(directory, MAX_PATH);

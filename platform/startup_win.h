@@ -1,6 +1,8 @@
 // Process set-up that must happen before anything else runs.
 #pragma once
 
+#include <span>
+
 namespace platform {
 
 // The program is usually started from a USB stick: libraries are loaded from the system
@@ -12,5 +14,7 @@ void harden_process();
 // by name, in the program's folder first; what harden_process does where Windows cannot be
 // told to search the system directory alone.
 void preload_system_libraries();
+// Those libraries, by file name.
+std::span<const wchar_t* const> libraries_loaded_by_name();
 
 }  // namespace platform

@@ -5,6 +5,7 @@ Usage: check_resources.py EXE ICON_FILE
 """
 import struct
 import sys
+import xml.etree.ElementTree as ElementTree
 
 # (size, bits per pixel, bytes) of each image, in directory order.
 IMAGES = [(16, 8, 1384), (16, 32, 1128), (24, 8, 1736), (24, 32, 2440), (32, 8, 2216),
@@ -106,10 +107,34 @@ def check_exe(found, ico):
           [("Translation", struct.pack("<HH", 0x0804, 1200))], "translation")
 
 
+SMI = "{http://schemas.microsoft.com/SMI/%s/WindowsSettings}"
+NAMESPACES = {"v1": "urn:schemas-microsoft-com:asm.v1", "v3": "urn:schemas-microsoft-com:asm.v3",
+              "c": "urn:schemas-microsoft-com:compatibility.v1"}
+WINDOWS_7_TO_11 = ["{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                   "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"]
+
+
+def check_manifest(found):
+    root = ElementTree.fromstring(found.get((24, 1, 0), b"<none/>"))
+    settings = root.findall("v3:application/v3:windowsSettings", NAMESPACES)
+    check(len(settings) == 1, "%d windowsSettings elements" % len(settings))
+    check({child.tag: child.text for child in (settings or [[]])[0]} == {
+        SMI % "2005" + "dpiAware": "true/pm",
+        SMI % "2016" + "dpiAwareness": "PerMonitorV2, PerMonitor"}, "DPI awareness")
+    controls = root.find("v1:dependency/v1:dependentAssembly/v1:assemblyIdentity", NAMESPACES)
+    check(controls is not None and controls.get("name") == "Microsoft.Windows.Common-Controls" and
+          controls.get("version") == "6.0.0.0", "common controls 6.0")
+    level = root.find(".//v3:requestedExecutionLevel", NAMESPACES)
+    check(level is not None and level.get("level") == "asInvoker", "asInvoker")
+    check([os.get("Id") for os in root.findall("c:compatibility/c:application/c:supportedOS",
+                                               NAMESPACES)] == WINDOWS_7_TO_11, "Windows 7 to 11")
+
+
 def main():
     data, ico = (open(path, "rb").read() for path in sys.argv[1:3])
     check_icon_file(ico)
     check_exe(resources(data), ico)
+    check_manifest(resources(data))
     for message in failures:
         print("FAIL:", message)
     return 1 if failures else 0

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/automation_win.h"
+#include "platform/startup_win.h"
 #include "tests/wine/fakes.h"
 
 namespace tavrin_test {
@@ -51,14 +52,41 @@ TEST(Services, GiveTheRemovableDisksTheirReadinessAndTheirSignedSerials) {
 }
 
 TEST(Services, DescribeFailuresByTheSystemsMessageOrTheProgramsOwnText) {
+    // The system's messages, the run time's own and, for the management service's codes, not
+    // Wine's placeholder that only repeats the number.
     for (const HRESULT code :
-         {E_OUTOFMEMORY, E_ACCESSDENIED, HRESULT_FROM_WIN32(ERROR_NOT_READY)}) {
+         {E_OUTOFMEMORY, E_ACCESSDENIED, HRESULT_FROM_WIN32(ERROR_NOT_READY), REGDB_E_CLASSNOTREG,
+          static_cast<HRESULT>(0x800A0044), static_cast<HRESULT>(0x80041017)}) {
         const platform::Text text = platform::describe(static_cast<std::int32_t>(code));
         EXPECT_FALSE(text.empty() || text.starts_with(u"自动化错误") || text.back() == u'\n' ||
-                     text.back() == u' ')
+                     text.back() == u' ' || text.find(u"0x") != platform::Text::npos)
             << platform::to_utf8(text);
     }
     EXPECT_EQ(platform::describe(static_cast<std::int32_t>(0xA0001234)), u"自动化错误 0xA0001234");
+}
+
+// Where Windows cannot be told to search the system directory alone, the libraries it looks
+// for by name are loaded from there first: each one this test has not loaded yet and the
+// system directory has.
+TEST(Services, PreloadTheSystemLibrariesFromTheSystemDirectory) {
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    std::vector<std::wstring> expected;
+    for (const wchar_t* name : platform::libraries_loaded_by_name()) {
+        const std::wstring path = std::wstring(system, length) + L"\\" + name;
+        if (GetModuleHandleW(name) == nullptr &&
+            GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            expected.push_back(path);
+        }
+    }
+    ASSERT_FALSE(expected.empty());
+    platform::preload_system_libraries();
+    for (const std::wstring& path : expected) {
+        wchar_t loaded[MAX_PATH] = L"";
+        GetModuleFileNameW(GetModuleHandleW(path.substr(length + 1).c_str()), loaded, MAX_PATH);
+        EXPECT_EQ(CompareStringOrdinal(loaded, -1, path.c_str(), -1, TRUE), CSTR_EQUAL)
+            << platform::to_utf8(std::u16string(path.begin(), path.end()));
+    }
 }
 
 }  // namespace
