@@ -155,7 +155,10 @@ class ScenarioTest : public testing::Test {
         }
     }
 
-    void probe(Probe& answer, HWND box_icon = nullptr, const wchar_t* system_icon = nullptr) {
+    void probe(Probe& answer,
+               HWND box_icon = nullptr,
+               const wchar_t* system_icon = nullptr,
+               int new_dpi = 0) {
         static const HMODULE library = LoadLibraryW(L"tavrin_e2e_probe.dll");
         auto* shared = reinterpret_cast<Probe*>(GetProcAddress(library, "probe"));
         const auto hook = reinterpret_cast<HOOKPROC>(
@@ -163,7 +166,9 @@ class ScenarioTest : public testing::Test {
         ASSERT_TRUE(shared != nullptr && hook != nullptr) << "no probe library beside the driver";
         const std::vector<HWND> tips = windows(TOOLTIPS_CLASSW, true);
         *shared = Probe{};
-        shared->request = {form_, text_, tips.empty() ? nullptr : tips[0], box_icon, system_icon};
+        shared->request = {form_,      text_,       tips.empty() ? nullptr : tips[0],
+                           box_icon,   system_icon, new_dpi,
+                           layout_dpi_};
         const HHOOK hooked = SetWindowsHookExW(WH_GETMESSAGE, hook, library, process_.dwThreadId);
         PostThreadMessageW(process_.dwThreadId, RegisterWindowMessageW(kProbeMessage), 0, 0);
         const bool done =
@@ -181,7 +186,7 @@ class ScenarioTest : public testing::Test {
         std::vector<WORD> down;
         std::wstring text;
         if (verb == L"dpi") {
-            dpi_ = std::stoi(argument);
+            layout_dpi_ = dpi_ = std::stoi(argument);
             RegSetKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", REG_DWORD, &dpi_, 4);
         } else if (verb == L"disable") {
             ASSERT_FALSE(RegSetKeyValueW(HKEY_CURRENT_USER,
@@ -191,13 +196,21 @@ class ScenarioTest : public testing::Test {
             if (drives_.empty())
                 GTEST_SKIP() << "no sticks to pull: TAVRIN_WINE_DRIVES is unset (wine-run.sh)";
             move_sticks(argument, verb == L"pull");
-        } else if (verb == L"start") {
-            std::wstring command = L"\"" + tavrin_exe + L"\" " + argument;
+        } else if (verb == L"move-to-dpi") {
+            layout_dpi_ = std::stoi(argument);
+            Probe answer{};
+            ASSERT_NO_FATAL_FAILURE(probe(answer, nullptr, nullptr, layout_dpi_));
+            moved_to_ = answer.suggested;
+        } else if (verb == L"start" || verb == L"start-broken") {
+            std::wstring command = verb == L"start" ? L"\"" + tavrin_exe + L"\" " + argument
+                                                    : L"tavrin_broken_form.exe";
             STARTUPINFOW startup{};
             startup.cb = sizeof startup;
             park_mouse();
             ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                                        nullptr, &startup, &process_));
+            if (verb == L"start-broken")
+                return;
             // Found by its caption, shown with its controls: a wrong caption is a form that does
             // not come.
             WaitForInputIdle(process_.hProcess, kWaitMs);
@@ -261,7 +274,9 @@ class ScenarioTest : public testing::Test {
         } else if (verb == L"expect-notice") {
             expect_box(strings::kNoDriveTitle, wide(strings::kNoDrivePrompt), IDI_INFORMATION);
         } else if (verb == L"expect-error-report") {
-            expect_error_report();
+            expect_error_report(argument);
+        } else if (verb == L"expect-lasting") {  // the message box stays until dismissed
+            EXPECT_FALSE(wait_until([&] { return !IsWindowVisible(box_); }, kQuietMs));
         } else if (verb == L"expect-modal") {
             EXPECT_EQ(GetWindow(box_, GW_OWNER), form_) << "the message box is not the form's";
             EXPECT_FALSE(IsWindowEnabled(form_)) << "the form takes input while the box shows";
@@ -331,10 +346,10 @@ class ScenarioTest : public testing::Test {
     void expect_layout() {
         Probe answer{};
         ASSERT_NO_FATAL_FAILURE(probe(answer));
-        ASSERT_EQ(answer.dpi, dpi_) << "the dpi Tavrin sees";
+        ASSERT_EQ(answer.dpi, dpi_) << "the dpi Tavrin started at";
         RECT client{};
         GetClientRect(form_, &client);
-        std::vector<int> shown{dpi_, client.right, client.bottom};
+        std::vector<int> shown{layout_dpi_, client.right, client.bottom};
         for (const HWND window : {button_, text_}) {
             RECT rect{};
             GetWindowRect(window, &rect);
@@ -345,20 +360,27 @@ class ScenarioTest : public testing::Test {
         shown.push_back(answer.font.lfHeight);
         std::ifstream file{std::filesystem::path(layout_file)};
         std::vector<int> row;  // the table's row for the dpi, or else its last
-        for (std::string line; (row.empty() || row[0] != dpi_) && std::getline(file, line);) {
+        for (std::string line;
+             (row.empty() || row[0] != layout_dpi_) && std::getline(file, line);) {
             std::istringstream fields(line[0] == '#' ? "" : line);
             row.assign(std::istream_iterator<int>(fields), {});
         }
         EXPECT_EQ(shown, row) << "dpi, client size, Command1, Text1, font height";
 
-        // Centred on the primary monitor (0, 0 to the screen's size); doubled, within a pixel.
+        // Where the last move put it, or else centred on the primary monitor (0, 0 to the screen's
+        // size; doubled, within a pixel). Wine's frames do not grow with the dpi, so only the
+        // corner of the suggested rectangle is the window's.
         RECT frame{};
         GetWindowRect(form_, &frame);
-        EXPECT_LE(std::abs(frame.left + frame.right - GetSystemMetrics(SM_CXSCREEN)), 2);
-        EXPECT_LE(std::abs(frame.top + frame.bottom - GetSystemMetrics(SM_CYSCREEN)), 2);
-        for (const int i : {0, 1}) {  // the large and the small class icon
-            EXPECT_EQ(answer.class_icon_width[i], answer.icon_metric[i]) << i;
-            EXPECT_TRUE(answer.class_icon_is_own[i]) << "not the exe's own icon: " << i;
+        if (moved_to_.right != 0) {
+            EXPECT_EQ(std::pair(frame.left, frame.top), std::pair(moved_to_.left, moved_to_.top));
+        } else {
+            EXPECT_LE(std::abs(frame.left + frame.right - GetSystemMetrics(SM_CXSCREEN)), 2);
+            EXPECT_LE(std::abs(frame.top + frame.bottom - GetSystemMetrics(SM_CYSCREEN)), 2);
+        }
+        for (const int i : {0, 1}) {  // the large and the small icon
+            EXPECT_EQ(answer.icon_width[i], answer.icon_metric[i]) << i;
+            EXPECT_TRUE(answer.icon_is_own[i]) << "not the exe's own icon: " << i;
         }
     }
 
@@ -390,7 +412,8 @@ class ScenarioTest : public testing::Test {
     }
 
     // "运行时错误 <number> (0x<the same number in hex>)：", the description, the last words.
-    void expect_error_report() {
+    // With a code in hex: that error, described by the run time's own text for it.
+    void expect_error_report(const std::wstring& code) {
         ASSERT_NO_FATAL_FAILURE(expect_box(
             strings::kProjectName,
             wide(strings::kErrorReportHeading) + LR"((-?\d+) \(0x([0-9A-F]{8})\)：\r\n\r\n)" +
@@ -401,12 +424,22 @@ class ScenarioTest : public testing::Test {
                   static_cast<std::int32_t>(std::stoul(box_parts_[2], nullptr, 16)))
             << "the number and its hexadecimal form differ";
         EXPECT_TRUE(running()) << "Tavrin ended before the report was dismissed";
+        for (const strings::FailureText& failure : strings::kFailureTexts) {
+            if (!code.empty() && failure.code == std::stoul(code, nullptr, 16)) {
+                EXPECT_EQ(utf8(box_parts_[2].str()), utf8(code));
+                EXPECT_NE(box_prompt_.find(wide(failure.text)), std::wstring::npos) << box_prompt_;
+                return;
+            }
+        }
+        EXPECT_TRUE(code.empty()) << "no text of the run time's own for " << utf8(code);
     }
 
     std::vector<Step> steps_;
     const wchar_t* const drives_env_ = _wgetenv(L"TAVRIN_WINE_DRIVES");
     const std::wstring drives_ = drives_env_ != nullptr ? drives_env_ : L"";
-    int dpi_ = USER_DEFAULT_SCREEN_DPI;
+    int dpi_ = USER_DEFAULT_SCREEN_DPI;         // the display's, when Tavrin started
+    int layout_dpi_ = USER_DEFAULT_SCREEN_DPI;  // its monitor's, as it last heard
+    RECT moved_to_{};
     PROCESS_INFORMATION process_{};
     HWND form_ = nullptr, button_ = nullptr, text_ = nullptr, box_ = nullptr, box_ok_ = nullptr;
     std::wstring box_prompt_;

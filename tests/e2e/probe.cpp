@@ -25,8 +25,24 @@ std::vector<char> bits_of(HICON icon, int& width) {
     return bits;
 }
 
+// What Windows does when the window moves to a monitor of another dpi: asks the window for its
+// size there, suggests a rectangle of that size (here about the same centre), tells it.
+void change_dpi(HWND form, int dpi, RECT& suggested) {
+    SIZE size{};
+    SendMessageW(form, 0x02E4 /* WM_GETDPISCALEDSIZE */, dpi, reinterpret_cast<LPARAM>(&size));
+    RECT now{};
+    GetWindowRect(form, &now);
+    suggested = RECT{(now.left + now.right - size.cx) / 2, (now.top + now.bottom - size.cy) / 2,
+                     (now.left + now.right + size.cx) / 2, (now.top + now.bottom + size.cy) / 2};
+    SendMessageW(form, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+}
+
 void read(e2e::Probe& answer) {
     const HWND form = answer.request.form;
+    if (answer.request.new_dpi != 0) {
+        change_dpi(form, answer.request.new_dpi, answer.suggested);
+    }
     const HWND text_box = answer.request.text_box;
     const HDC dc = GetDC(text_box);
     answer.dpi = GetDeviceCaps(dc, LOGPIXELSY);
@@ -44,15 +60,16 @@ void read(e2e::Probe& answer) {
     answer.tool_flags = tool.uFlags;
     answer.tool_id = tool.uId;
 
-    const int metrics[] = {SM_CXICON, SM_CXSMICON}, slots[] = {GCLP_HICON, GCLP_HICONSM};
+    const int metrics[] = {SM_CXICON, SM_CXSMICON}, kinds[] = {ICON_BIG, ICON_SMALL};
     for (const int i : {0, 1}) {
-        const int size = answer.icon_metric[i] = GetSystemMetrics(metrics[i]);
+        const int size = answer.icon_metric[i] =
+            MulDiv(GetSystemMetrics(metrics[i]), answer.request.layout_dpi, answer.dpi);
         const auto own = static_cast<HICON>(
             LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
-        const auto shown = reinterpret_cast<HICON>(GetClassLongPtrW(form, slots[i]));
+        const auto shown = reinterpret_cast<HICON>(SendMessageW(form, WM_GETICON, kinds[i], 0));
         int own_width = 0;
-        answer.class_icon_is_own[i] =
-            own != nullptr && bits_of(shown, answer.class_icon_width[i]) == bits_of(own, own_width);
+        answer.icon_is_own[i] =
+            own != nullptr && bits_of(shown, answer.icon_width[i]) == bits_of(own, own_width);
         DestroyIcon(own);
     }
 

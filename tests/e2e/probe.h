@@ -15,17 +15,20 @@ struct Probe {
         HWND form, text_box, tips;
         HWND box_icon;               // a message box's icon control, if any,
         const wchar_t* system_icon;  // and the system icon (IDI_...) it must show
+        int new_dpi;                 // if not 0: first moved to a monitor of this dpi
+        int layout_dpi;              // the dpi the icons must be sized for
     } request;
     LONG done;
+    RECT suggested;    // by the move, for the window to take
     int dpi;           // LOGPIXELSY
     LOGFONTW font;     // the text box's
     int charset_used;  // by the face the font mapper gave for it
     int tool_count;
     UINT tool_flags;  // of the first tool
     UINT_PTR tool_id;
-    int icon_metric[2];         // SM_CXICON, SM_CXSMICON
-    int class_icon_width[2];    // the form's large and small class icons
-    bool class_icon_is_own[2];  // the same bits as the exe's icon 1 loaded at the metric
+    int icon_metric[2];   // SM_CXICON, SM_CXSMICON at the layout dpi
+    int icon_width[2];    // the form's large and small icons (WM_GETICON)
+    bool icon_is_own[2];  // the same bits as the exe's icon 1 loaded at the metric
     bool box_shows_system_icon;
 };
 
