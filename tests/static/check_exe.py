@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""Checks the icon the build drew and the exe's icon and version resources, read from the files.
+"""Checks a built Tavrin.exe as Windows will load it, and the icon the build drew for it.
 
-Usage: check_resources.py EXE ICON_FILE
+Usage: check_exe.py EXE ICON_FILE x86|x64
 """
 import struct
 import sys
 import xml.etree.ElementTree as ElementTree
+
+import pefile
 
 # (size, bits per pixel, bytes) of each image, in directory order.
 IMAGES = [(16, 8, 1384), (16, 32, 1128), (24, 8, 1736), (24, 32, 2440), (32, 8, 2216),
@@ -14,12 +16,39 @@ IMAGES = [(16, 8, 1384), (16, 32, 1128), (24, 8, 1736), (24, 32, 2440), (32, 8, 
 STRINGS = [("CompanyName", None), ("ProductName", "Corvane"), ("FileVersion", "1.00"),
            ("ProductVersion", "1.00"), ("InternalName", "Tavrin"),
            ("OriginalFilename", "Tavrin.exe")]
+# Only DLLs that ship with Windows, and nothing of the compiler's own run time.
+ALLOWED_DLLS = {"kernel32", "user32", "gdi32", "comctl32", "ole32", "oleaut32", "advapi32",
+                "msvcrt", "shell32"}
+SMI = "{http://schemas.microsoft.com/SMI/%s/WindowsSettings}"
+NAMESPACES = {"v1": "urn:schemas-microsoft-com:asm.v1", "v3": "urn:schemas-microsoft-com:asm.v3",
+              "c": "urn:schemas-microsoft-com:compatibility.v1"}
+WINDOWS_7_TO_11 = ["{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                   "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"]
 failures = []
 
 
 def check(condition, message):
     if not condition:
         failures.append(message)
+
+
+def check_headers(pe, architecture):
+    header, optional = pe.FILE_HEADER, pe.OPTIONAL_HEADER
+    wide = header.Machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]
+    check(wide == (architecture == "x64"), "not an %s exe" % architecture)
+    # The Windows GUI subsystem, so no console window opens; made for Windows 7 (6.1) on.
+    check(optional.Subsystem == 2, "not a GUI program")
+    check((optional.MajorOperatingSystemVersion, optional.MinorOperatingSystemVersion,
+           optional.MajorSubsystemVersion, optional.MinorSubsystemVersion) == (6, 1, 6, 1),
+          "not made for Windows 6.1")
+    check(header.TimeDateStamp == 0, "a link time stamp: two builds would differ")
+    check(not header.Characteristics & 1, "relocations stripped: ASLR cannot move it")
+    flags = optional.DllCharacteristics
+    # ASLR, DEP, terminal-server aware, and high-entropy ASLR or no SEH handlers by architecture.
+    wanted = 0x40 | 0x100 | 0x8000 | (0x20 if wide else 0x400)
+    check(flags & wanted == wanted, "DllCharacteristics %#x lack %#x" % (flags, wanted & ~flags))
+    dlls = {entry.dll.decode().lower().removesuffix(".dll") for entry in pe.DIRECTORY_ENTRY_IMPORT}
+    check(dlls and dlls <= ALLOWED_DLLS, "imports %s" % sorted(dlls - ALLOWED_DLLS or dlls))
 
 
 def check_icon_file(ico):
@@ -42,46 +71,18 @@ def check_icon_file(ico):
         offset += length
 
 
-def resources(data):
-    """{(type, id, language): bytes} from the PE resource directory."""
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    sections, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
-    optional = pe + 24
-    magic = struct.unpack_from("<H", data, optional)[0]
-    rva = struct.unpack_from("<I", data, optional + (96 if magic == 0x10B else 112) + 16)[0]
-    for i in range(sections):
-        size, va, _, raw = struct.unpack_from("<IIII", data, optional + optional_size + 40 * i + 8)
-        if va <= rva < va + size:
-            base, delta = raw + rva - va, raw - va
-
-    def entries(offset):
-        named, ids = struct.unpack_from("<12xHH", data, base + offset)
-        return struct.iter_unpack("<II", data[base + offset + 16:base + offset + 16 + 8 * (named + ids)])
-
+def resources(pe):
+    """{(type, id, language): bytes} from the resource directory."""
     found = {}
-    for kind, t in entries(0):
-        for ident, r in entries(t & 0x7FFFFFFF):
-            for lang, leaf in entries(r & 0x7FFFFFFF):
-                at, size = struct.unpack_from("<II", data, base + leaf)
-                found[(kind, ident, lang)] = data[at + delta:at + delta + size]
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        for ident in kind.directory.entries:
+            for lang in ident.directory.entries:
+                leaf = lang.data.struct
+                found[(kind.id, ident.id, lang.id)] = pe.get_data(leaf.OffsetToData, leaf.Size)
     return found
 
 
-def blocks(data, at, end):
-    """The version blocks from at to end: (key, value, children)."""
-    while at < end:
-        length, value_length, kind = struct.unpack_from("<HHH", data, at)
-        key_end = at + 6
-        while data[key_end:key_end + 2] != b"\0\0":
-            key_end += 2
-        key = data[at + 6:key_end].decode("utf-16-le")
-        value_at = key_end + 2 + 3 & ~3
-        value_end = value_at + value_length * (2 if kind == 1 else 1)
-        yield key, data[value_at:value_end], list(blocks(data, value_end + 3 & ~3, at + length))
-        at = at + length + 3 & ~3
-
-
-def check_exe(found, ico):
+def check_resources(pe, found, ico):
     check(sorted(k for k in found if k[0] in (3, 14, 16)) ==
           [(3, 30001 + i, 0) for i in range(12)] + [(14, 1, 0), (16, 1, 2052)],
           "icon group 1 and images 30001-30012 (neutral), version 1 (2052)")
@@ -92,26 +93,21 @@ def check_exe(found, ico):
         check(group[6 + 14 * i:20 + 14 * i] == ico[6 + 16 * i:18 + 16 * i] + struct.pack(
             "<H", 30001 + i), "icon group entry %d" % i)
         check(found.get((3, 30001 + i, 0)) == ico[offset:offset + size], "icon image %d" % i)
-    (key, fixed, children), = blocks(found.get((16, 1, 2052), b"\0" * 8), 0, 1)
-    check(key == "VS_VERSION_INFO" and struct.unpack("<13I", fixed) == (
-        0xFEEF04BD, 0x10000, 0x10000, 0, 0x10000, 0, 0, 0, 4, 1, 0, 0, 0), "fixed version info")
-    tables = {k: c for k, _, c in children}
-    check(list(tables) == ["StringFileInfo", "VarFileInfo"], "version blocks %s" % list(tables))
-    string_tables = tables.get("StringFileInfo", [])
-    check([k for k, _, _ in string_tables] == ["080404B0"], "string table 080404B0")
-    strings = [(k, v.decode("utf-16-le").rstrip("\0")) for k, v, _ in string_tables[0][2]]
+
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    check((fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS,
+           fixed.ProductVersionLS, fixed.FileFlags, fixed.FileOS, fixed.FileType) ==
+          (0x10000, 0, 0x10000, 0, 0, 4, 1), "fixed version info")
+    blocks = {info.Key: info for info in pe.FileInfo[0]}
+    check(list(blocks) == [b"StringFileInfo", b"VarFileInfo"], "version blocks %s" % list(blocks))
+    tables = blocks[b"StringFileInfo"].StringTable
+    check([table.LangID for table in tables] == [b"080404B0"], "string table 080404B0")
+    strings = [(k.decode(), v.decode()) for k, v in tables[0].entries.items()]
     check([k for k, _ in strings] == [k for k, _ in STRINGS], "string keys %s" % strings)
     for (k, v), (_, expected) in zip(strings, STRINGS):
         check(v == expected if expected else bool(v), "%s is %r" % (k, v))
-    check([(k, v) for k, v, _ in tables.get("VarFileInfo", [])] ==
-          [("Translation", struct.pack("<HH", 0x0804, 1200))], "translation")
-
-
-SMI = "{http://schemas.microsoft.com/SMI/%s/WindowsSettings}"
-NAMESPACES = {"v1": "urn:schemas-microsoft-com:asm.v1", "v3": "urn:schemas-microsoft-com:asm.v3",
-              "c": "urn:schemas-microsoft-com:compatibility.v1"}
-WINDOWS_7_TO_11 = ["{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
-                   "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"]
+    check([var.entry for var in blocks[b"VarFileInfo"].Var] == [{b"Translation": "0x0804 0x04b0"}],
+          "translation")
 
 
 def check_manifest(found):
@@ -131,10 +127,12 @@ def check_manifest(found):
 
 
 def main():
-    data, ico = (open(path, "rb").read() for path in sys.argv[1:3])
+    pe = pefile.PE(sys.argv[1])
+    ico = open(sys.argv[2], "rb").read()
+    check_headers(pe, sys.argv[3])
     check_icon_file(ico)
-    check_exe(resources(data), ico)
-    check_manifest(resources(data))
+    check_resources(pe, resources(pe), ico)
+    check_manifest(resources(pe))
     for message in failures:
         print("FAIL:", message)
     return 1 if failures else 0
