@@ -15,7 +15,6 @@
 # Environment:
 #   TAVRIN_WINE_DISPLAY=1  an Xvfb display of the run's own, on a number Xvfb picks; else none
 #   WINEDLLOVERRIDES       passed on
-#   TAVRIN_WINE_KEEP=1     keeps the work directory (the prefix, the drives) for a look
 # Exit status: the program's; 77 when Wine or Xvfb is missing; 125 when the set-up fails.
 set -uo pipefail
 source "$(dirname "$0")/wine-prefix.sh"
@@ -37,16 +36,11 @@ finish() {
         kill "$xvfb" 2>/dev/null
         wait "$xvfb" 2>/dev/null
     fi
-    if [ "${TAVRIN_WINE_KEEP:-0}" = 1 ]; then
-        echo "wine-run.sh: kept $work" >&2
-    else
-        rm -rf "$work"
-    fi
+    rm -rf "$work"
     exit $status
 }
 trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+trap 'exit 143' INT TERM
 
 if [ $display = 1 ]; then
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
