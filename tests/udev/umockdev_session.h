@@ -6,10 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -33,18 +30,8 @@ inline void run_under_umockdev(char** argv) {
     }
 }
 
-// The text of a record file: in testbeds/ ("fat_stick") or elsewhere ("/tmp/…/fat12-0").
-inline std::string read_record(std::string_view file) {
-    const std::string path =
-        (file.starts_with('/') ? "" : TAVRIN_TESTBEDS "/") + std::string(file) + ".umockdev";
-    std::ostringstream text;
-    if (!(text << std::ifstream(path).rdbuf())) {
-        throw std::runtime_error(path + ": cannot be read");
-    }
-    return text.str();
-}
-
-// A fresh, empty sysfs for the life of the object, with devices from umockdev records.
+// A fresh, empty sysfs for the life of the object. Only one may live at a time: each points
+// the preload library at its own directory.
 class Testbed {
   public:
     Testbed() : testbed_(umockdev_testbed_new(), g_object_unref) {
@@ -53,24 +40,12 @@ class Testbed {
         }
     }
 
-    void load(std::string_view file) { add(read_record(file)); }
-    void add(const std::string& record) {
+    // Adds the devices of a umockdev record, given as text or as the path of a record file.
+    void add(const std::string& record, bool is_path = false) {
         g_autoptr(GError) error = nullptr;
-        if (!umockdev_testbed_add_from_string(testbed_.get(), record.c_str(), &error)) {
-            throw std::runtime_error(std::string("record: ") + error->message);
-        }
-    }
-
-    // Takes the devices of a record file out again, as when a stick is pulled.
-    void unload(std::string_view file) {
-        std::istringstream record(read_record(file));
-        for (std::string line; std::getline(record, line);) {
-            if (line.starts_with("P: ")) {
-                umockdev_testbed_remove_device(testbed_.get(), ("/sys" + line.substr(3)).c_str());
-                // The test bed leaves /sys/block/<name> behind and would not make it again.
-                std::filesystem::remove(std::string(std::getenv("UMOCKDEV_DIR")) + "/sys/block/" +
-                                        line.substr(line.find_last_of('/') + 1));
-            }
+        if (!(is_path ? umockdev_testbed_add_from_file : umockdev_testbed_add_from_string)(
+                testbed_.get(), record.c_str(), &error)) {
+            throw std::runtime_error(record.substr(0, 80) + ": " + error->message);
         }
     }
 
