@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Makes the images of images.txt with the file systems' own tools, reads each as udev would
-(blkid -p -o udev), puts each on USB stick sdb as a umockdev record and writes a machine for
-each in the form of machines.txt, whose report comes from the image's boot sector. Exits with
-77 when a tool is missing. Usage: make_images.py IMAGES_TXT TEMPLATE OUT_DIR"""
+"""make_images.py IMAGES_TXT TEMPLATE OUT_DIR: makes the images with their own tools, reads each
+as udev would (blkid -p -o udev) onto USB stick sdb and writes a machines.txt with the report of
+each image's boot sector. Exits with 77 when a tool is missing."""
 import os
+from pathlib import Path
 import struct
 import subprocess
 import sys
@@ -19,25 +19,22 @@ def windows_serial(image, kind):
     """The serial in signed decimal as Windows shows it, or None where it shows no drive."""
     if kind not in SERIAL_AT:
         return None
-    with open(image, "rb") as f:
-        sector = f.read(512)
+    sector = Path(image).read_bytes()[:512]
     offset, signature = SERIAL_AT[kind]
     if signature and sector[signature] not in (0x28, 0x29):
         return "0"
     return str(struct.unpack_from("<i", sector, offset)[0])
 
 
-with open(template_file) as f:
-    template = f.read()
-with open(images_txt) as f:
-    images = [line.split(maxsplit=4) for line in f if line.strip() and not line.startswith("#")]
+template = Path(template_file).read_text()
+lines = Path(images_txt).read_text().splitlines()
+images = [line.split(maxsplit=4) for line in lines if line.strip() and not line.startswith("#")]
 machines = []
 for name, kind, layout, size, commands in images:
     image = os.path.join(out, name + ".img")
     commands = f"truncate -s {size} {image} && " + commands.replace("{image}", image)
-    made = subprocess.run(commands, shell=True, capture_output=True, text=True)
-    if made.returncode == 127:
-        print(made.stderr, file=sys.stderr)
+    made = subprocess.run(commands, shell=True, stdout=subprocess.DEVNULL)
+    if made.returncode == 127:  # the shell has said which tool it did not find
         sys.exit(77)
     made.check_returncode()
     blkid = subprocess.run(["blkid", "-p", "-o", "udev", image], capture_output=True, text=True)
@@ -45,10 +42,10 @@ for name, kind, layout, size, commands in images:
     sectors = os.path.getsize(image) // 512
     record = template.format(sectors=sectors, disk_sectors=sectors + 2048, properties=properties,
                              disk_properties=properties if layout == "whole" else "")
-    with open(os.path.join(out, name + ".umockdev"), "w") as f:
-        f.write(record.split("\n\n", 1)[1] if layout == "whole" else record)
+    if layout == "whole":
+        record = record.split("\n\n", 1)[1]  # the disk without its partition
+    Path(out, name + ".umockdev").write_text(record)
     serial = windows_serial(image, kind)
     line = f"sdb{'' if layout == 'whole' else '1'}:{serial}" if serial else "notice"
     machines.append(f"machine {name}\nplug {name}\nclick {line}\n")
-with open(os.path.join(out, "machines.txt"), "w") as f:
-    f.write("\n".join(machines))
+Path(out, "machines.txt").write_text("\n".join(machines))
