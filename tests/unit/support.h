@@ -1,7 +1,6 @@
-// What the host tests share: their data files, and a scripted machine for the click: stand-ins
-// for the management service and the file-system object answering for the disks a test
-// describes, a log of every operation and release, and a failure that can be injected at any
-// operation. The machine is also the click's Runtime and Form.
+// What the host tests share: their data files, and a scripted machine for the click. It
+// answers for the disks a test describes, logs every operation and release, and can fail any
+// one operation. It is the click's Runtime and Form as well.
 #pragma once
 
 #include <optional>
@@ -13,11 +12,10 @@
 
 namespace testing_support {
 
-// The lines of a data file of the tests, without blank lines and comments ("# ..." lines).
+// The lines of a data file of the tests, without blank lines and "# " comments.
 std::vector<std::string> lines_of(const std::string& path);
 
-// The rows of tests/data/form1_layout.txt: dpi, client width and height, Command1's and
-// Text1's left, top, width and height, Text1's font height.
+// The rows of tests/data/form1_layout.txt, as numbers.
 std::vector<std::vector<int>> layout_rows();
 
 struct Disk {
@@ -31,10 +29,6 @@ struct Disk {
 // Disks written "E:yes:-1056969216 F:no:2" (identifier, readiness, serial), in query order.
 std::vector<Disk> disks_from(const std::string& spec);
 
-class ScriptedMachine;
-// Clicks Command1 once: what it showed, then "error NUMBER" if it raised an error.
-std::string click(ScriptedMachine& machine);
-
 class ScriptedMachine : public platform::Runtime, public platform::Form {
   public:
     static constexpr std::int32_t kFailure = -2147217407;
@@ -45,8 +39,8 @@ class ScriptedMachine : public platform::Runtime, public platform::Form {
     std::vector<std::string> log;
     int operations = 0;
     int live_objects = 0;
-    // What the click showed, in order: each text given to Text1 (CR LF written "\r\n"),
-    // "notice" for the no-drive notice, "message PROMPT|TITLE|STYLE" for any other box.
+    // What the click showed: each text given to Text1 (CR LF written "\r\n"), "notice" for
+    // the no-drive notice, "another box" for any other message box.
     std::vector<std::string> shown;
 
     platform::Object get_object(platform::TextView moniker) override;
@@ -55,7 +49,9 @@ class ScriptedMachine : public platform::Runtime, public platform::Form {
     void set_text(platform::ControlId control, platform::TextView text) override;
 
     void operation(std::string entry);
-    platform::Object make(int kind, std::u16string argument = {});
+    platform::Object make(std::u16string argument = {});
+    // Clicks Command1 once: what it showed, then "error NUMBER" if it raised an error.
+    std::string click();
 
   private:
     int next_id_ = 1;
