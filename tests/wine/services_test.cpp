@@ -1,6 +1,5 @@
 // The COM layer against Wine's real management service and file-system object, in the prefix
-// tests/wine-run.sh made: removable E: c0ffee00, F: with nothing inserted, G: 80000000 and
-// I: 7fffffff; fixed C:, H: 12345678 and Z:.
+// tests/wine-run.sh made; failure descriptions; the preloading of system libraries.
 #include <gtest/gtest.h>
 
 #include "platform/automation_win.h"
@@ -10,83 +9,74 @@
 namespace tavrin_test {
 namespace {
 
+using platform::describe;
 using platform::Object;
-
-platform::Value read(const char16_t* drive, const char16_t* property) {
-    return platform::com_create_object(u"Scripting.FileSystemObject")
-        .call(u"GetDrive", platform::Text(drive))
-        .object()
-        .get(property);
-}
+namespace codes = platform::codes;
 
 TEST(Services, GiveTheRemovableDisksTheirReadinessAndTheirSignedSerials) {
     const Object service = platform::com_get_object(u"winmgmts:\\\\.\\root\\cimv2");
-    std::string disks;
+    const Object files = platform::com_create_object(u"Scripting.FileSystemObject");
+    std::string seen;
     for (platform::Value& element :
          service.call(u"ExecQuery", u"Select * from Win32_LogicalDisk Where DriveType = 2")
              .object()
              .elements()) {
         const Object disk = std::move(element).object();
-        disks += outcome([&] { return disk.get(u"DeviceID"); }) + " ";
+        const platform::Text id = disk.get(u"DeviceID").text();
+        seen += outcome([&] { return files.call(u"GetDrive", id).object().get(u"IsReady"); });
     }
-    EXPECT_EQ(disks, "text:E: text:F: text:G: text:I: ");
-    const char* cases[][3] = {
-        {"E:", "IsReady", "bool:true"},
-        {"E:", "SerialNumber", "int64:-1056969216"},
-        {"G:", "SerialNumber", "int64:-2147483648"},
-        {"I:", "SerialNumber", "int64:2147483647"},
-        {"H:", "SerialNumber", "int64:305419896"},
-        {"F:", "IsReady", "bool:false"},
-    };
-    for (const auto& [drive, property, expected] : cases) {
-        const std::u16string id(drive, drive + 2), name(property, property + strlen(property));
-        EXPECT_EQ(outcome([&] { return read(id.c_str(), name.c_str()); }), expected) << drive;
+    for (const char16_t* id : {u"E:", u"G:", u"I:", u"H:"}) {
+        seen += outcome([&] { return files.call(u"GetDrive", id).object().get(u"SerialNumber"); });
     }
-    // Failures come through with the callee's number.
-    EXPECT_EQ(error_of([] { read(u"Q:", u"IsReady"); }).number(), -2146828220);
-    EXPECT_EQ(error_of([&] { service.call(u"ExecQuery", u"Select from"); }).number(), -2147217385);
-    EXPECT_EQ(error_of([] { platform::com_create_object(u"Tavrin.NoSuchClass"); }).number(),
-              -2147221005);
+    // E: c0ffee00, F: nothing inserted, G: 80000000, I: 7fffffff and the fixed H: 12345678.
+    EXPECT_EQ(seen,
+              "bool:truebool:falsebool:truebool:trueint64:-1056969216int64:-2147483648"
+              "int64:2147483647int64:305419896");
+    // Failures come through with the callee's number, described by the run time's own text.
+    EXPECT_EQ(outcome([&] { return files.call(u"GetDrive", u"Q:"); }), "error -2146828220");
+    EXPECT_EQ(outcome([&] { return service.call(u"ExecQuery", u"Select from"); }),
+              "error -2147217385");
+    EXPECT_EQ(outcome([] { return platform::com_create_object(u"Tavrin.NoSuchClass"); }),
+              "error -2147221005");
     // The program's thread is in a single-threaded apartment while the guard lives.
     EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
 }
 
-TEST(Services, DescribeFailuresByTheSystemsMessageOrTheProgramsOwnText) {
-    // The system's messages, the run time's own and, for the management service's codes, not
-    // Wine's placeholder that only repeats the number.
-    for (const HRESULT code :
-         {E_OUTOFMEMORY, E_ACCESSDENIED, HRESULT_FROM_WIN32(ERROR_NOT_READY), REGDB_E_CLASSNOTREG,
-          static_cast<HRESULT>(0x800A0044), static_cast<HRESULT>(0x80041017)}) {
-        const platform::Text text = platform::describe(static_cast<std::int32_t>(code));
-        EXPECT_FALSE(text.empty() || text.starts_with(u"自动化错误") || text.back() == u'\n' ||
-                     text.back() == u' ' || text.find(u"0x") != platform::Text::npos)
+TEST(Services, DescribeFailuresByTheRunTimesOwnTextOrTheSystemsMessage) {
+    // Every code the program raises has a text of the run time's own, before the system's.
+    for (const std::int32_t code :
+         {codes::kTypeMismatch, codes::kUnknownName, codes::kOutOfMemory, codes::kInvalidPointer,
+          codes::kUnexpected, codes::kNotImplemented, codes::kInvalidArgument,
+          codes::kMonikerSyntax, codes::kClassString, codes::kBadParamCount, codes::kInvalidQuery,
+          codes::kDeviceUnavailable, codes::kDiskNotReady}) {
+        EXPECT_EQ(platform::own_description(code).value_or(u"none"), describe(code)) << code;
+    }
+    // Codes not in the table: the system's message, trimmed.
+    for (const HRESULT code : {E_ACCESSDENIED, HRESULT_FROM_WIN32(ERROR_NOT_READY)}) {
+        const platform::Text text = describe(code);
+        EXPECT_FALSE(text.empty() || text.find(u"0x") != text.npos || text.back() == u'\n' ||
+                     text.back() == u' ')
             << platform::to_utf8(text);
     }
-    EXPECT_EQ(platform::describe(static_cast<std::int32_t>(0xA0001234)), u"自动化错误 0xA0001234");
+    EXPECT_EQ(describe(static_cast<std::int32_t>(0xA0001234)), u"自动化错误 0xA0001234");
 }
 
 // Where Windows cannot be told to search the system directory alone, the libraries it looks
-// for by name are loaded from there first: each one this test has not loaded yet and the
-// system directory has.
+// for by name are loaded from there first, not from the program's folder (which has a decoy).
 TEST(Services, PreloadTheSystemLibrariesFromTheSystemDirectory) {
-    wchar_t system[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-    std::vector<std::wstring> expected;
-    for (const wchar_t* name : platform::libraries_loaded_by_name()) {
-        const std::wstring path = std::wstring(system, length) + L"\\" + name;
-        if (GetModuleHandleW(name) == nullptr &&
-            GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            expected.push_back(path);
-        }
-    }
-    ASSERT_FALSE(expected.empty());
+    const std::vector<std::wstring> names(platform::libraries_loaded_by_name().begin(),
+                                          platform::libraries_loaded_by_name().end());
+    EXPECT_EQ(names,
+              (std::vector<std::wstring>{L"uxtheme.dll", L"dwmapi.dll", L"version.dll",
+                                         L"cryptbase.dll", L"msimg32.dll", L"dnsapi.dll",
+                                         L"iphlpapi.dll", L"winspool.drv", L"wbemcomn.dll"}));
+    ASSERT_EQ(GetModuleHandleW(L"msimg32.dll"), nullptr);
     platform::preload_system_libraries();
-    for (const std::wstring& path : expected) {
-        wchar_t loaded[MAX_PATH] = L"";
-        GetModuleFileNameW(GetModuleHandleW(path.substr(length + 1).c_str()), loaded, MAX_PATH);
-        EXPECT_EQ(CompareStringOrdinal(loaded, -1, path.c_str(), -1, TRUE), CSTR_EQUAL)
-            << platform::to_utf8(std::u16string(path.begin(), path.end()));
-    }
+    wchar_t system[MAX_PATH], loaded[MAX_PATH] = L"";
+    const std::wstring expected(system, GetSystemDirectoryW(system, MAX_PATH));
+    GetModuleFileNameW(GetModuleHandleW(L"msimg32.dll"), loaded, MAX_PATH);
+    EXPECT_EQ(CompareStringOrdinal(loaded, -1, (expected + L"\\msimg32.dll").c_str(), -1, TRUE),
+              CSTR_EQUAL);
 }
 
 }  // namespace

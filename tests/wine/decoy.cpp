@@ -1,0 +1,1 @@
+// A library of no use, copied next to the test program under a system library's name.
