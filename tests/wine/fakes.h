@@ -65,7 +65,6 @@ class Fake final : public IDispatch, public IEnumVARIANT {
     HRESULT STDMETHODCALLTYPE
     GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* id) override {
         const auto found = members.find(names[0]);
-        calls.push_back(std::wstring(L"names ") + names[0]);
         *id = static_cast<DISPID>(std::distance(members.begin(), found));
         return found == members.end() ? DISP_E_UNKNOWNNAME : S_OK;
     }

@@ -6,8 +6,8 @@
 
 int wmain(int argc, wchar_t** argv) {
     testing::InitGoogleTest(&argc, argv);
-    // Freed strings go straight back to the task allocator, where the tests see them go.
-    // Exported by oleaut32 but in no import library of MinGW's.
+    // Freed strings go straight back to the task allocator, where the tests see them go
+    // (exported by oleaut32, in no import library of MinGW's).
     const auto no_cache = reinterpret_cast<void(WINAPI*)()>(
         reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleaut32.dll"), "SetOaNoCache")));
     if (no_cache == nullptr) {
