@@ -1,6 +1,5 @@
-// Forced into googletest's sources and its users when the C++ library has no std::mutex
-// (MinGW-w64's win32 thread model with GCC 12): googletest's one use of std::mutex, its
-// Notification, replaced by a Win32 event through googletest's own hook for that.
+// Forced into googletest where the C++ library has no std::mutex (MinGW-w64's win32 threads,
+// GCC 12): its Notification, its one use of it, as a Win32 event, through its own hook.
 #pragma once
 
 #include <windows.h>

@@ -1,22 +1,9 @@
-# Wine prefixes for the Windows tests and benchmarks (sourced by tests/wine-run.sh and
-# bench/run-bench.sh). Everything lives in one work directory of the caller's, for one run:
-#
-#   wine_prefix_make WORK            a fresh prefix in WORK/prefix (exports WINEPREFIX), in
-#                                    Simplified Chinese when the zh_CN locale can be had
-#   wine_drive LETTER TYPE SERIAL    a drive: the directory WORK/drives/LETTER holding
-#                                    .windows-serial (hex), linked from dosdevices; TYPE is
-#                                    "floppy" (removable) or "hd" (fixed); SERIAL "missing"
-#                                    links the drive to a directory that does not exist
-#   wine_prefix_ready                writes the drive types and settings, restarts the server
-#   wine_prefix_end                  ends the prefix's own wineserver, and nothing else
-#
-# Wine's mount manager reports the type "floppy" as DRIVE_REMOVABLE, the type the management
-# service's query selects. A removable drive whose directory is missing is listed but not
-# ready: renaming the directory away pulls the stick, making it puts one in.
+# Wine prefixes for tests, benchmarks and screenshots in a work directory of the caller's:
+# wine_prefix_make WORK (WORK/prefix, in Simplified Chinese where it can be), wine_drive LETTER
+# TYPE SERIAL, wine_prefix_ready, then wine_prefix_end (ends that prefix's wineserver alone).
 wine_server=/usr/lib/wine/wineserver
-# The prefix is set up by the 64-bit loader whatever runs in it later: a 32-bit regedit would
-# write the drive types into the 32-bit view of the registry, where the mount manager does
-# not look.
+# Set up by the 64-bit loader: a 32-bit regedit writes the drive types where the mount
+# manager does not look.
 wine_setup=/usr/lib/wine/wine64
 
 wine_prefix_make() {
@@ -45,6 +32,9 @@ wine_use_chinese_locale() {
     fi
 }
 
+# A drive: WORK/drives/LETTER holding .windows-serial (hex), linked from dosdevices. TYPE
+# "floppy" is DRIVE_REMOVABLE, "hd" fixed; SERIAL "missing" links to no directory: listed, not
+# ready (renaming the directory away pulls the stick, making it puts one in).
 wine_drive() {
     local letter=$1 type=$2 serial=$3 target="$wine_work/drives/$1"
     if [ "$serial" != missing ]; then
@@ -58,12 +48,9 @@ wine_drive() {
 wine_prefix_ready() {
     printf '%s' "$wine_registry" >"$wine_work/settings.reg"
     "$wine_setup" regedit /S "Z:${wine_work//\//\\}\\settings.reg" >/dev/null 2>&1
-    # Wine's own fonts (Marlett draws the caption buttons, Tahoma the captions) are where
-    # this Wine does not look for them.
+    # Wine's own fonts (Marlett: caption buttons, Tahoma: captions), where it looks for them.
     ln -sf /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
-    # The mount manager reads the drive types when the server starts.
-    "$wine_server" -k >/dev/null 2>&1
-    "$wine_server" -w >/dev/null 2>&1
+    wine_prefix_end  # the mount manager reads the drive types when the server starts
 }
 
 wine_prefix_end() {

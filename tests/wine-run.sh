@@ -1,21 +1,12 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine in a private prefix made for this run alone and exits
-# with the program's status. CTest calls it as the cross-compiling emulator:
-#
+# CTest's emulator: runs a Windows program under Wine in a prefix of this run's own,
 #   tests/wine-run.sh LOADER program.exe [arguments...]
-#
-# LOADER is /usr/lib/wine/wine64 for 64-bit programs, /usr/lib/wine/wine for 32-bit ones
-# (both run in the same WoW64 prefix). Every run has these drives (see wine-prefix.sh):
-#
-#   E: removable c0ffee00   F: removable, nothing inserted   G: removable 80000000
-#   H: fixed 12345678       I: removable 7fffffff
-#
-# and tells the program where their directories are in TAVRIN_WINE_DRIVES (a Windows path,
-# one directory per lower-case letter), so that it can pull one by renaming it.
-# Environment:
-#   TAVRIN_WINE_DISPLAY=1  an Xvfb display of the run's own, on a number Xvfb picks; else none
-#   WINEDLLOVERRIDES       passed on
-# Exit status: the program's; 77 when Wine or Xvfb is missing; 125 when the set-up fails.
+# LOADER is /usr/lib/wine/wine64 or /usr/lib/wine/wine (one WoW64 prefix). Every run has the
+# drives below, whose directories TAVRIN_WINE_DRIVES gives the program (a Windows path, one
+# directory per lower-case letter), so that it can pull one by renaming it.
+# TAVRIN_WINE_DISPLAY=1 gives it an Xvfb display of its own, else none; TAVRIN_WINE_KEEP=1
+# keeps the work directory. Exits with the program's status, 77 without Wine or Xvfb, 125
+# when the set-up fails.
 set -uo pipefail
 source "$(dirname "$0")/wine-prefix.sh"
 
@@ -32,24 +23,23 @@ xvfb=""
 finish() {
     local status=$?
     wine_prefix_end
-    if [ -n "$xvfb" ]; then
-        kill "$xvfb" 2>/dev/null
-        wait "$xvfb" 2>/dev/null
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
+    if [ "${TAVRIN_WINE_KEEP:-0}" = 1 ]; then
+        echo "wine-run.sh: kept $work" >&2
+    else
+        rm -rf "$work"
     fi
-    rm -rf "$work"
     exit $status
 }
 trap finish EXIT
-trap 'exit 143' INT TERM
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 if [ $display = 1 ]; then
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
         >"$work/xvfb.log" 2>&1 &
     xvfb=$!
-    for _ in $(seq 200); do
-        grep -q '^[0-9]' "$work/display" 2>/dev/null && break
-        sleep 0.1
-    done
+    timeout 20 sh -c 'until grep -q "^[0-9]" "$1" 2>/dev/null; do sleep 0.1; done' - "$work/display"
     grep -q '^[0-9]' "$work/display" || { cat "$work/xvfb.log" >&2; exit 125; }
     export DISPLAY=":$(head -n 1 "$work/display")"
 else
