@@ -4,8 +4,7 @@
 # LOADER is /usr/lib/wine/wine64 or /usr/lib/wine/wine (one WoW64 prefix). Every run has the
 # drives below, whose directories TAVRIN_WINE_DRIVES gives the program (a Windows path, one
 # directory per lower-case letter), so that it can pull one by renaming it.
-# TAVRIN_WINE_DISPLAY=1 gives it an Xvfb display of its own, else none; TAVRIN_WINE_KEEP=1
-# keeps the work directory. Exits with the program's status, 77 without Wine or Xvfb, 125
+# TAVRIN_WINE_DISPLAY=1 gives it an Xvfb display of its own, else none. Exits with the program's status, 77 without Wine or Xvfb, 125
 # when the set-up fails.
 set -uo pipefail
 source "$(dirname "$0")/wine-prefix.sh"
@@ -24,16 +23,11 @@ finish() {
     local status=$?
     wine_prefix_end
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
-    if [ "${TAVRIN_WINE_KEEP:-0}" = 1 ]; then
-        echo "wine-run.sh: kept $work" >&2
-    else
-        rm -rf "$work"
-    fi
+    rm -rf "$work"
     exit $status
 }
 trap finish EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+trap 'exit 143' INT TERM
 
 if [ $display = 1 ]; then
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
