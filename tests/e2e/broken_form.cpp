@@ -1,7 +1,5 @@
-// Tavrin with a window that cannot be made whole: the creation of the form's second control is
-// refused, as when the system runs out of window handles, after the window itself exists. The
-// start-up error report must stay on the screen until it is dismissed; then the program ends
-// with status 1.
+// Tavrin whose window cannot be made whole: the form's second control is refused, as when the
+// system runs out of window handles, after the window itself exists.
 #include <windows.h>
 
 #include "platform/forms.h"

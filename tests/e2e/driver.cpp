@@ -1,17 +1,13 @@
-// The end-to-end driver: starts Tavrin.exe, drives it as a person would (SendInput) and checks
-// its windows, from outside and from inside through the probe library (probe.h). Each scenario
-// of the scenario file, whose head lists the steps, is a GoogleTest case, Scenario.<name>.
-//   tavrin_e2e [gtest flags] Tavrin.exe scenarios.txt form1_layout.txt
-// Unix paths do: Wine roots "/..." on the current drive, Z: in a Unix directory.
+// The end-to-end driver: drives Tavrin.exe as a person would (SendInput) and checks its windows,
+// from outside and through the probe library (probe.h). Each scenario of the scenario file is a
+// GoogleTest case, Scenario.<name>. Usage: tavrin_e2e [gtest flags] Tavrin.exe scenarios layout
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <commctrl.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -28,15 +24,16 @@ using platform::wide;
 constexpr DWORD kWaitMs = 20000;  // generous: on a loaded machine Wine can be very slow
 constexpr DWORD kQuietMs = 1500;  // how long to watch for what must not come
 constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
-std::wstring tavrin_exe, scenario_file, layout_file, app_defaults;  // Wine's settings for Tavrin
-std::string scenario_file_utf8;  // kept: a trace holds on to its file name
+std::wstring tavrin_exe, layout_file, app_defaults;  // the last: Wine's settings for Tavrin
+std::string scenario_file;                           // UTF-8, as a trace wants it
 
 struct Step {
     int line;
     std::wstring verb, argument;
 };
 
-bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms = kWaitMs) {
+template <typename Condition>
+bool wait_until(Condition condition, DWORD timeout_ms = kWaitMs) {
     for (const ULONGLONG end = GetTickCount64() + timeout_ms; !condition(); Sleep(20))
         if (GetTickCount64() >= end)
             return false;
@@ -79,13 +76,6 @@ void park_mouse() {  // in a corner, over nothing of Tavrin's
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
 }
 
-void click_at(POINT at) {
-    SetCursorPos(at.x, at.y);
-    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
-    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
-    park_mouse();
-}
-
 // A key down or up (KEYEVENTF_KEYUP): by its virtual-key code, else (code 0) a character.
 void send_key(WORD key, wchar_t character, DWORD up) {
     const WORD scan = character != 0 ? character : MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
@@ -100,7 +90,7 @@ class ScenarioTest : public testing::Test {
 
     void TestBody() override {
         for (const Step& step : steps_) {
-            const testing::ScopedTrace trace(scenario_file_utf8.c_str(), step.line,
+            const testing::ScopedTrace trace(scenario_file.c_str(), step.line,
                                              step.verb + L" " + step.argument);
             run(step.verb, step.argument);
             if (HasFatalFailure() || IsSkipped())
@@ -137,8 +127,6 @@ class ScenarioTest : public testing::Test {
         return boxes.empty() ? nullptr : boxes[0];
     }
 
-    bool running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
-
     HWND control(const std::wstring& name) const {
         return name == L"button" ? button_ : name == L"text" ? text_ : nullptr;
     }
@@ -148,34 +136,30 @@ class ScenarioTest : public testing::Test {
         for (const wchar_t letter : letters) {
             const std::wstring in = drives_ + L"\\" + static_cast<wchar_t>(towlower(letter));
             const std::wstring away = in + L".pulled";
-            if (!drives_.empty() &&
-                (out || GetFileAttributesW(away.c_str()) != INVALID_FILE_ATTRIBUTES)) {
+            if (out || GetFileAttributesW(away.c_str()) != INVALID_FILE_ATTRIBUTES) {
                 EXPECT_TRUE(MoveFileW((out ? in : away).c_str(), (out ? away : in).c_str())) << in;
             }
         }
     }
 
-    void probe(Probe& answer,
-               HWND box_icon = nullptr,
-               const wchar_t* system_icon = nullptr,
-               int new_dpi = 0) {
+    // What the probe library reads inside Tavrin; all zeros, and a failure, if it cannot.
+    Probe probe(HWND box_icon = nullptr, const wchar_t* system_icon = nullptr, int new_dpi = 0) {
         static const HMODULE library = LoadLibraryW(L"tavrin_e2e_probe.dll");
         auto* shared = reinterpret_cast<Probe*>(GetProcAddress(library, "probe"));
         const auto hook = reinterpret_cast<HOOKPROC>(
             reinterpret_cast<void*>(GetProcAddress(library, "probe_hook")));
-        ASSERT_TRUE(shared != nullptr && hook != nullptr) << "no probe library beside the driver";
-        const std::vector<HWND> tips = windows(TOOLTIPS_CLASSW, true);
+        if (shared == nullptr || hook == nullptr) {
+            ADD_FAILURE() << "no probe library beside the driver";
+            return Probe{};
+        }
         *shared = Probe{};
-        shared->request = {form_,      text_,       tips.empty() ? nullptr : tips[0],
-                           box_icon,   system_icon, new_dpi,
-                           layout_dpi_};
+        shared->request = {form_, text_, box_icon, system_icon, new_dpi, layout_dpi_};
         const HHOOK hooked = SetWindowsHookExW(WH_GETMESSAGE, hook, library, process_.dwThreadId);
         PostThreadMessageW(process_.dwThreadId, RegisterWindowMessageW(kProbeMessage), 0, 0);
-        const bool done =
-            wait_until([&] { return InterlockedCompareExchange(&shared->done, 0, 0); });
+        EXPECT_TRUE(wait_until([&] { return InterlockedCompareExchange(&shared->done, 0, 0); }))
+            << "the probe inside Tavrin did not answer";
         UnhookWindowsHookEx(hooked);
-        ASSERT_TRUE(done) << "the probe inside Tavrin did not answer";
-        answer = *shared;
+        return *shared;
     }
 
     // One step; the scenario file's head says what each does.
@@ -185,6 +169,7 @@ class ScenarioTest : public testing::Test {
             {L"F4", VK_F4},       {L"SHIFT", VK_SHIFT},   {L"CTRL", VK_CONTROL}, {L"ALT", VK_MENU}};
         std::vector<WORD> down;
         std::wstring text;
+        DWORD status = 0;
         if (verb == L"dpi") {
             layout_dpi_ = dpi_ = std::stoi(argument);
             RegSetKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", REG_DWORD, &dpi_, 4);
@@ -198,9 +183,7 @@ class ScenarioTest : public testing::Test {
             move_sticks(argument, verb == L"pull");
         } else if (verb == L"move-to-dpi") {
             layout_dpi_ = std::stoi(argument);
-            Probe answer{};
-            ASSERT_NO_FATAL_FAILURE(probe(answer, nullptr, nullptr, layout_dpi_));
-            moved_to_ = answer.suggested;
+            moved_to_ = probe(nullptr, nullptr, layout_dpi_).suggested;
         } else if (verb == L"start" || verb == L"start-broken") {
             std::wstring command = verb == L"start" ? L"\"" + tavrin_exe + L"\" " + argument
                                                     : L"tavrin_broken_form.exe";
@@ -211,8 +194,7 @@ class ScenarioTest : public testing::Test {
                                        nullptr, &startup, &process_));
             if (verb == L"start-broken")
                 return;
-            // Found by its caption, shown with its controls: a wrong caption is a form that does
-            // not come.
+            // Found by its caption, shown with its controls: a wrong caption, no form.
             WaitForInputIdle(process_.hProcess, kWaitMs);
             const std::wstring caption = wide(strings::kFormCaption);
             ASSERT_TRUE(wait_until([&] {
@@ -230,17 +212,21 @@ class ScenarioTest : public testing::Test {
                 down.push_back(keys.at(name));
             for (; !down.empty(); down.pop_back())
                 send_key(down.back(), 0, KEYEVENTF_KEYUP);
-        } else if (verb == L"click" && argument == L"close") {
-            // Where the fixed frame's metrics put the caption's close button, if the form agrees.
-            RECT frame{};
-            GetWindowRect(form_, &frame);
-            const POINT at{
-                frame.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2,
-                frame.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYSIZE) / 2};
-            ASSERT_EQ(SendMessageW(form_, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)), HTCLOSE);
-            click_at(at);
         } else if (verb == L"click") {
-            click_at(centre(argument == L"ok" ? box_ok_ : control(argument)));
+            POINT at = centre(argument == L"ok" ? box_ok_ : control(argument));
+            if (argument == L"close") {  // where the fixed frame's metrics put the close button
+                RECT frame{};
+                GetWindowRect(form_, &frame);
+                at = {frame.right - GetSystemMetrics(SM_CXFIXEDFRAME) -
+                          GetSystemMetrics(SM_CXSIZE) / 2,
+                      frame.top + GetSystemMetrics(SM_CYFIXEDFRAME) +
+                          GetSystemMetrics(SM_CYSIZE) / 2};
+                ASSERT_EQ(SendMessageW(form_, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)), HTCLOSE);
+            }
+            SetCursorPos(at.x, at.y);
+            mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+            mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+            park_mouse();
         } else if (verb == L"type") {
             for (const wchar_t character : argument) {
                 send_key(0, character, 0);
@@ -257,10 +243,7 @@ class ScenarioTest : public testing::Test {
         } else if (verb == L"expect-layout") {
             expect_layout();
         } else if (verb == L"expect-text") {
-            const std::wstring wanted =
-                std::regex_replace(std::regex_replace(argument, std::wregex(LR"(\\r)"), L"\r"),
-                                   std::wregex(LR"(\\n)"), L"\n");
-            EXPECT_TRUE(wait_until([&] { return (text = text_of(text_)) == wanted; }))
+            EXPECT_TRUE(wait_until([&] { return (text = text_of(text_)) == argument; }))
                 << "the text box holds \"" << text << "\"";
         } else if (verb == L"expect-length") {
             EXPECT_TRUE(wait_until([&] { return text_of(text_).size() == std::stoul(argument); }));
@@ -272,27 +255,29 @@ class ScenarioTest : public testing::Test {
                        info.hwndFocus == control(argument);
             }));
         } else if (verb == L"expect-notice") {
-            expect_box(strings::kNoDriveTitle, wide(strings::kNoDrivePrompt), IDI_INFORMATION);
+            expect_box(strings::kNoDriveTitle, IDI_INFORMATION);
+            EXPECT_EQ(box_prompt_, wide(strings::kNoDrivePrompt));
         } else if (verb == L"expect-error-report") {
             expect_error_report(argument);
-        } else if (verb == L"expect-lasting") {  // the message box stays until dismissed
+        } else if (verb == L"expect-lasting") {
             EXPECT_FALSE(wait_until([&] { return !IsWindowVisible(box_); }, kQuietMs));
         } else if (verb == L"expect-modal") {
             EXPECT_EQ(GetWindow(box_, GW_OWNER), form_) << "the message box is not the form's";
             EXPECT_FALSE(IsWindowEnabled(form_)) << "the form takes input while the box shows";
-        } else if (verb == L"expect-idle") {  // no box (any there was goes), for a while
+        } else if (verb == L"expect-idle") {
             ASSERT_TRUE(wait_until([&] { return !message_box() && IsWindowEnabled(form_); }));
             EXPECT_FALSE(wait_until([&] { return message_box() || !running(); }, kQuietMs))
                 << "a message box came, or Tavrin ended";
         } else if (verb == L"expect-exit") {
             ASSERT_EQ(WaitForSingleObject(process_.hProcess, kWaitMs), WAIT_OBJECT_0);
-            DWORD status = 0;
             GetExitCodeProcess(process_.hProcess, &status);
             EXPECT_EQ(status, std::stoul(argument)) << "Tavrin's exit status";
         } else {
             FAIL() << "no such step";
         }
     }
+
+    bool running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
 
     // The window as it comes up, but for its caption, sizes, focus and text.
     void expect_startup() {
@@ -302,24 +287,11 @@ class ScenarioTest : public testing::Test {
                   static_cast<DWORD>(WS_CAPTION | WS_SYSMENU));
         EXPECT_EQ(text_of(button_), wide(strings::kCommandCaption)) << text_of(button_);
         EXPECT_LE(style_of(button_) & BS_TYPEMASK, static_cast<DWORD>(BS_DEFPUSHBUTTON));
-        EXPECT_TRUE(style_of(button_) & WS_TABSTOP);
         EXPECT_EQ(GetNextDlgTabItem(form_, nullptr, FALSE), button_) << "first in tab order";
         EXPECT_TRUE(style_of(text_, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
         const DWORD wanted = WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
         EXPECT_EQ(style_of(text_) & (wanted | ES_AUTOHSCROLL | WS_HSCROLL | WS_VSCROLL), wanted);
         EXPECT_GT(static_cast<DWORD>(SendMessageW(text_, EM_GETLIMITTEXT, 0, 0)), 30000u);
-
-        Probe answer{};
-        ASSERT_NO_FATAL_FAILURE(probe(answer));
-        const LOGFONTW& font = answer.font;
-        EXPECT_EQ(font.lfFaceName, wide(strings::kResultFontFace)) << font.lfFaceName;
-        // Weight, character set, italic, underline, strike-out, the character set of the face used.
-        EXPECT_EQ((std::vector<int>{font.lfWeight, font.lfCharSet, font.lfItalic, font.lfUnderline,
-                                    font.lfStrikeOut, answer.charset_used}),
-                  (std::vector<int>{400, 134, 0, 0, 0, 134}));
-        EXPECT_EQ(answer.tool_count, 1);
-        EXPECT_TRUE(answer.tool_flags & TTF_IDISHWND);
-        EXPECT_EQ(answer.tool_id, reinterpret_cast<UINT_PTR>(button_));
 
         // On the screen, where nothing covers it: there is no window manager, the mouse is away.
         RECT inside{};
@@ -335,6 +307,7 @@ class ScenarioTest : public testing::Test {
 
         const std::vector<HWND> tips = windows(TOOLTIPS_CLASSW, true);
         ASSERT_EQ(tips.size(), 1u) << "one tip window";
+        EXPECT_EQ(SendMessageW(tips[0], TTM_GETTOOLCOUNT, 0, 0), 1) << "one tool, the button";
         SetCursorPos(centre(button_).x - 5, centre(button_).y);
         SetCursorPos(centre(button_).x, centre(button_).y);
         EXPECT_TRUE(wait_until([&] { return IsWindowVisible(tips[0]); })) << "no tip on hover";
@@ -342,10 +315,10 @@ class ScenarioTest : public testing::Test {
         park_mouse();
     }
 
-    // At the scenario's dpi: the sizes as the layout table has them, the place, the icons.
+    // At the scenario's dpi: the sizes as the layout table has them, the font, the place, the
+    // icons.
     void expect_layout() {
-        Probe answer{};
-        ASSERT_NO_FATAL_FAILURE(probe(answer));
+        const Probe answer = probe();
         ASSERT_EQ(answer.dpi, dpi_) << "the dpi Tavrin started at";
         RECT client{};
         GetClientRect(form_, &client);
@@ -366,10 +339,16 @@ class ScenarioTest : public testing::Test {
             row.assign(std::istream_iterator<int>(fields), {});
         }
         EXPECT_EQ(shown, row) << "dpi, client size, Command1, Text1, font height";
+        const LOGFONTW& font = answer.font;
+        EXPECT_EQ(font.lfFaceName, wide(strings::kResultFontFace)) << font.lfFaceName;
+        // Weight, character set, italic, underline, strike-out, the character set of the face used.
+        EXPECT_EQ((std::vector<int>{font.lfWeight, font.lfCharSet, font.lfItalic, font.lfUnderline,
+                                    font.lfStrikeOut, answer.charset_used}),
+                  (std::vector<int>{400, 134, 0, 0, 0, 134}));
+        EXPECT_TRUE(answer.icon_is_own[0] && answer.icon_is_own[1]) << "the large, small icon";
 
-        // Where the last move put it, or else centred on the primary monitor (0, 0 to the screen's
-        // size; doubled, within a pixel). Wine's frames do not grow with the dpi, so only the
-        // corner of the suggested rectangle is the window's.
+        // Where the last move put it (Wine's frames do not grow with the dpi: only the corner),
+        // or else centred on the primary monitor (doubled, within a pixel).
         RECT frame{};
         GetWindowRect(form_, &frame);
         if (moved_to_.right != 0) {
@@ -378,15 +357,11 @@ class ScenarioTest : public testing::Test {
             EXPECT_LE(std::abs(frame.left + frame.right - GetSystemMetrics(SM_CXSCREEN)), 2);
             EXPECT_LE(std::abs(frame.top + frame.bottom - GetSystemMetrics(SM_CYSCREEN)), 2);
         }
-        for (const int i : {0, 1}) {  // the large and the small icon
-            EXPECT_EQ(answer.icon_width[i], answer.icon_metric[i]) << i;
-            EXPECT_TRUE(answer.icon_is_own[i]) << "not the exe's own icon: " << i;
-        }
     }
 
-    // Waits for a message box and checks it: the title, the text (a pattern), one OK button
-    // and the system icon.
-    void expect_box(platform::TextView title, const std::wstring& pattern, const wchar_t* icon) {
+    // Waits for a message box and checks it: the title, one OK button and the system icon; keeps
+    // its text.
+    void expect_box(platform::TextView title, const wchar_t* icon) {
         ASSERT_TRUE(wait_until([&] { return (box_ = message_box()) != nullptr; }));
         box_prompt_.clear();
         std::vector<HWND> buttons;
@@ -402,31 +377,28 @@ class ScenarioTest : public testing::Test {
                 box_prompt_ += text_of(child);
         }
         EXPECT_EQ(text_of(box_), wide(title)) << text_of(box_);
-        EXPECT_TRUE(std::regex_match(box_prompt_, box_parts_, std::wregex(pattern))) << box_prompt_;
         ASSERT_EQ(buttons.size(), 1u);
         box_ok_ = buttons[0];
-        EXPECT_EQ(GetDlgCtrlID(box_ok_), IDOK);
-        Probe answer{};
-        ASSERT_NO_FATAL_FAILURE(probe(answer, shown_icon, icon));
-        EXPECT_TRUE(answer.box_shows_system_icon) << "not the system icon wanted";
+        EXPECT_TRUE(probe(shown_icon, icon).box_shows_system_icon) << "not the system icon wanted";
     }
 
     // "运行时错误 <number> (0x<the same number in hex>)：", the description, the last words.
     // With a code in hex: that error, described by the run time's own text for it.
     void expect_error_report(const std::wstring& code) {
-        ASSERT_NO_FATAL_FAILURE(expect_box(
-            strings::kProjectName,
-            wide(strings::kErrorReportHeading) + LR"((-?\d+) \(0x([0-9A-F]{8})\)：\r\n\r\n)" +
-                LR"(\s*\S[\s\S]*\r\n\r\n)" + wide(strings::kErrorReportFooter),
-            IDI_ERROR));
-        ASSERT_EQ(box_parts_.size(), 3u);
-        EXPECT_EQ(std::stoll(box_parts_[1]),
-                  static_cast<std::int32_t>(std::stoul(box_parts_[2], nullptr, 16)))
+        ASSERT_NO_FATAL_FAILURE(expect_box(strings::kProjectName, IDI_ERROR));
+        std::wsmatch parts;
+        ASSERT_TRUE(std::regex_match(
+            box_prompt_, parts,
+            std::wregex(wide(strings::kErrorReportHeading) +
+                        LR"((-?\d+) \(0x([0-9A-F]{8})\)：\r\n\r\n\s*\S[\s\S]*\r\n\r\n)" +
+                        wide(strings::kErrorReportFooter))))
+            << box_prompt_;
+        EXPECT_EQ(std::stoll(parts[1]), static_cast<INT32>(std::stoul(parts[2], nullptr, 16)))
             << "the number and its hexadecimal form differ";
         EXPECT_TRUE(running()) << "Tavrin ended before the report was dismissed";
         for (const strings::FailureText& failure : strings::kFailureTexts) {
             if (!code.empty() && failure.code == std::stoul(code, nullptr, 16)) {
-                EXPECT_EQ(utf8(box_parts_[2].str()), utf8(code));
+                EXPECT_EQ(utf8(parts[2].str()), utf8(code));
                 EXPECT_NE(box_prompt_.find(wide(failure.text)), std::wstring::npos) << box_prompt_;
                 return;
             }
@@ -443,30 +415,31 @@ class ScenarioTest : public testing::Test {
     PROCESS_INFORMATION process_{};
     HWND form_ = nullptr, button_ = nullptr, text_ = nullptr, box_ = nullptr, box_ok_ = nullptr;
     std::wstring box_prompt_;
-    std::wsmatch box_parts_;  // of box_prompt_
 };
 
-// "== Name" starts a scenario; each line after it is a step, a verb and its argument; lines
-// starting with "#" are comments. False when there is no scenario.
-bool register_scenarios() {
-    std::ifstream file{std::filesystem::path(scenario_file)};
+// "== Name" starts a scenario; each line after it is a step, a verb and its argument, in which
+// "\r" and "\n" stand for those characters; lines starting with "#" are comments.
+bool register_scenarios(const std::filesystem::path& path) {
+    std::ifstream file{path};
     std::vector<std::pair<Step, std::vector<Step>>> scenarios;  // the "==" line, the steps
     std::string bytes;
     for (int number = 1; std::getline(file, bytes); ++number) {
         bytes.erase(bytes.find_last_not_of(" \r") + 1);
-        const std::wstring line =
-            std::filesystem::path(reinterpret_cast<const char8_t*>(bytes.c_str())).wstring();
-        const std::size_t space = std::min(line.find(L' '), line.size());
-        const Step step{number, line.substr(0, space),
-                        line.substr(std::min(space + 1, line.size()))};
+        std::wistringstream line(
+            std::filesystem::path(reinterpret_cast<const char8_t*>(bytes.c_str())).wstring());
+        Step step{number, {}, {}};
+        std::getline(line >> step.verb >> std::ws, step.argument);
+        step.argument =
+            std::regex_replace(std::regex_replace(step.argument, std::wregex(LR"(\\r)"), L"\r"),
+                               std::wregex(LR"(\\n)"), L"\n");
         if (step.verb == L"==")
             scenarios.push_back({step, {}});
-        else if (!line.empty() && line[0] != L'#' && !scenarios.empty())
+        else if (!step.verb.empty() && step.verb[0] != L'#' && !scenarios.empty())
             scenarios.back().second.push_back(step);
     }
     for (const auto& [header, steps] : scenarios) {
         testing::RegisterTest("Scenario", utf8(header.argument).c_str(), nullptr, nullptr,
-                              scenario_file_utf8.c_str(), header.line,
+                              scenario_file.c_str(), header.line,
                               [steps]() -> ScenarioTest* { return new ScenarioTest(steps); });
     }
     return !scenarios.empty();
@@ -483,10 +456,9 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     e2e::tavrin_exe = argv[1];
-    e2e::scenario_file = argv[2];
-    e2e::scenario_file_utf8 = e2e::utf8(argv[2]);
+    e2e::scenario_file = e2e::utf8(argv[2]);
     e2e::app_defaults =
         L"Software\\Wine\\AppDefaults\\" + std::filesystem::path(argv[1]).filename().wstring();
     e2e::layout_file = argv[3];
-    return e2e::register_scenarios() ? RUN_ALL_TESTS() : 2;
+    return e2e::register_scenarios(argv[2]) ? RUN_ALL_TESTS() : 2;
 }

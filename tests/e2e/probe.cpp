@@ -1,8 +1,6 @@
 // The probe library (see probe.h): its hook runs on Tavrin's thread.
 #include "probe.h"
 
-#include <commctrl.h>
-
 #include <vector>
 
 extern "C" {
@@ -11,13 +9,12 @@ __declspec(dllexport) e2e::Probe probe __attribute__((section(".shared"), shared
 
 namespace {
 
-// An icon's colour bitmap's bits, and its width.
-std::vector<char> bits_of(HICON icon, int& width) {
+// An icon's colour bitmap's bits: the same icon at the same size, the same bits.
+std::vector<char> bits_of(HICON icon) {
     ICONINFO info{};
     BITMAP shape{};
     if (!GetIconInfo(icon, &info) || !GetObjectW(info.hbmColor, sizeof shape, &shape))
         return {};
-    width = shape.bmWidth;
     std::vector<char> bits(static_cast<std::size_t>(shape.bmWidthBytes) * shape.bmHeight);
     GetBitmapBits(info.hbmColor, static_cast<LONG>(bits.size()), bits.data());
     DeleteObject(info.hbmColor);
@@ -40,36 +37,26 @@ void change_dpi(HWND form, int dpi, RECT& suggested) {
 
 void read(e2e::Probe& answer) {
     const HWND form = answer.request.form;
-    if (answer.request.new_dpi != 0) {
+    if (answer.request.new_dpi != 0)
         change_dpi(form, answer.request.new_dpi, answer.suggested);
-    }
-    const HWND text_box = answer.request.text_box;
-    const HDC dc = GetDC(text_box);
+    const HDC dc = GetDC(answer.request.text_box);
     answer.dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    const auto font = reinterpret_cast<HFONT>(SendMessageW(text_box, WM_GETFONT, 0, 0));
+    const auto font =
+        reinterpret_cast<HFONT>(SendMessageW(answer.request.text_box, WM_GETFONT, 0, 0));
     GetObjectW(font, sizeof answer.font, &answer.font);
     const HGDIOBJ previous = SelectObject(dc, font);
     answer.charset_used = GetTextCharset(dc);
     SelectObject(dc, previous);
-    ReleaseDC(text_box, dc);
-
-    answer.tool_count = static_cast<int>(SendMessageW(answer.request.tips, TTM_GETTOOLCOUNT, 0, 0));
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    SendMessageW(answer.request.tips, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool));
-    answer.tool_flags = tool.uFlags;
-    answer.tool_id = tool.uId;
+    ReleaseDC(answer.request.text_box, dc);
 
     const int metrics[] = {SM_CXICON, SM_CXSMICON}, kinds[] = {ICON_BIG, ICON_SMALL};
     for (const int i : {0, 1}) {
-        const int size = answer.icon_metric[i] =
+        const int size =
             MulDiv(GetSystemMetrics(metrics[i]), answer.request.layout_dpi, answer.dpi);
         const auto own = static_cast<HICON>(
             LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
         const auto shown = reinterpret_cast<HICON>(SendMessageW(form, WM_GETICON, kinds[i], 0));
-        int own_width = 0;
-        answer.icon_is_own[i] =
-            own != nullptr && bits_of(shown, answer.icon_width[i]) == bits_of(own, own_width);
+        answer.icon_is_own[i] = own != nullptr && bits_of(shown) == bits_of(own);
         DestroyIcon(own);
     }
 
