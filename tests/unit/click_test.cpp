@@ -1,6 +1,5 @@
-// Command1_Click against scripted machines: its exact conversation with the platform, what it
-// shows or raises in each world of click_worlds.txt, and a failure injected at every one of
-// its operations, which must end the click at once with nothing shown and nothing left alive.
+// Command1_Click against scripted machines: what it says, shows or raises in each world of
+// click_worlds.txt, and a failure injected at each of its operations, which must end it at once.
 #include <gtest/gtest.h>
 
 #include "support.h"
@@ -9,24 +8,19 @@ namespace {
 
 using testing_support::ScriptedMachine;
 
-TEST(Command1Click, TalksToThePlatformInOrderAndReleasesEachObjectAtOnce) {
-    ScriptedMachine machine;
-    machine.disks = testing_support::disks_from("E:yes:-1056969216 F:no:7");
-    EXPECT_EQ(machine.click(), "E:-1056969216");
-    EXPECT_EQ(machine.log, testing_support::lines_of(TAVRIN_UNIT_DATA "/click_log.txt"));
-}
-
 TEST(Command1Click, DoesWhatEachWorldAsksAndStopsCleanlyAtAnyFailure) {
-    for (const std::string& line :
-         testing_support::lines_of(TAVRIN_UNIT_DATA "/click_worlds.txt")) {
+    const auto worlds = testing_support::lines_of(TAVRIN_UNIT_DATA "/click_worlds.txt");
+    for (const std::string& line : worlds) {
         SCOPED_TRACE(line);
         const std::size_t arrow = line.find("=>");
         ScriptedMachine world;
         world.disks = testing_support::disks_from(line.substr(0, arrow));
         EXPECT_EQ(world.click(), line.substr(line.find_first_not_of(' ', arrow + 2)));
         EXPECT_EQ(world.live_objects, 0);
-        // The same world again, failing at each operation in turn: the failing operation is
-        // the click's last, and it shows nothing.
+        if (&line == &worlds.front()) {
+            EXPECT_EQ(world.log, testing_support::lines_of(TAVRIN_UNIT_DATA "/click_log.txt"));
+        }
+        // Failing at each operation in turn: it is the click's last, and nothing shows.
         for (int at = 0; at < world.operations; ++at) {
             ScriptedMachine machine;
             machine.disks = world.disks;

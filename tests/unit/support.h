@@ -1,6 +1,4 @@
-// What the host tests share: their data files, and a scripted machine for the click. It
-// answers for the disks a test describes, logs every operation and release, and can fail any
-// one operation. It is the click's Runtime and Form as well.
+// The host tests' data files, and a scripted machine (Runtime and Form) for the click.
 #pragma once
 
 #include <optional>
@@ -20,17 +18,14 @@ std::vector<std::vector<int>> layout_rows();
 
 struct Disk {
     std::u16string id;
-    // IsReady's answer: "yes", "no", "null", "gone" (yes, then pulled before the serial
-    // read), or any other text, answered as that text.
-    std::string ready;
+    std::string ready;  // IsReady's answer: "yes", "no", "null", or else that text
     std::int64_t serial = 0;
 };
 
 // Disks written "E:yes:-1056969216 F:no:2" (identifier, readiness, serial), in query order.
 std::vector<Disk> disks_from(const std::string& spec);
 
-class ScriptedMachine : public platform::Runtime, public platform::Form {
-  public:
+struct ScriptedMachine : platform::Runtime, platform::Form {
     static constexpr std::int32_t kFailure = -2147217407;
 
     std::vector<Disk> disks;
@@ -39,9 +34,8 @@ class ScriptedMachine : public platform::Runtime, public platform::Form {
     std::vector<std::string> log;
     int operations = 0;
     int live_objects = 0;
-    // What the click showed: each text given to Text1 (CR LF written "\r\n"), "notice" for
-    // the no-drive notice, "another box" for any other message box.
-    std::vector<std::string> shown;
+    // A space before each text given to Text1 (CR LF written "\r\n"), "notice" or "another box".
+    std::string shown;
 
     platform::Object get_object(platform::TextView moniker) override;
     platform::Object create_object(platform::TextView class_name) override;
@@ -52,9 +46,7 @@ class ScriptedMachine : public platform::Runtime, public platform::Form {
     platform::Object make(std::u16string argument = {});
     // Clicks Command1 once: what it showed, then "error NUMBER" if it raised an error.
     std::string click();
-
-  private:
-    int next_id_ = 1;
+    int next_id = 1;
 };
 
 }  // namespace testing_support

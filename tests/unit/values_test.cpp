@@ -1,6 +1,4 @@
-// The run time's conversions and frame around a handler: automation values to the report's
-// decimal and to a readiness boolean, what leaves a handler, the error report's text, Form1's
-// layout at each resolution and the program's own texts.
+// The run time's conversions, what leaves a handler, Form1's layout and the program's texts.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -55,23 +53,22 @@ TEST(Values, BecomeSignedDecimalsAndReadinessBooleans) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
-        const auto& [value, decimal, ready] = c;
-        if (decimal != nullptr) {
-            EXPECT_EQ(platform::to_decimal(value), decimal);
+        if (c.decimal != nullptr) {
+            EXPECT_EQ(platform::to_decimal(c.value), c.decimal);
         } else {
-            EXPECT_EQ(error_of([&] { platform::to_decimal(value); }), kTypeMismatch);
+            EXPECT_EQ(error_of([&] { platform::to_decimal(c.value); }), kTypeMismatch);
         }
-        if (ready >= 0) {
-            EXPECT_EQ(platform::to_bool(value), ready == 1);
+        if (c.ready >= 0) {
+            EXPECT_EQ(platform::to_bool(c.value), c.ready == 1);
         } else {
-            EXPECT_EQ(error_of([&] { platform::to_bool(value); }), kTypeMismatch);
+            EXPECT_EQ(error_of([&] { platform::to_bool(c.value); }), kTypeMismatch);
         }
     }
     EXPECT_EQ(error_of([] { (void)Value(std::int64_t{1}).text(); }), kTypeMismatch);
     EXPECT_EQ(error_of([] { (void)Value(u"E:").object(); }), kTypeMismatch);
 }
 
-TEST(Handler, WhateverLeavesItBecomesTheErrorToReport) {
+TEST(Handler, WhateverLeavesItBecomesTheErrorReported) {
     testing_support::ScriptedMachine machine;
     EXPECT_FALSE(platform::run_handler([](auto&, auto&) {}, machine, machine));
     const std::pair<platform::ClickHandler, std::uint32_t> cases[] = {
@@ -85,9 +82,7 @@ TEST(Handler, WhateverLeavesItBecomesTheErrorToReport) {
         EXPECT_EQ(error->number(), static_cast<std::int32_t>(number));
         EXPECT_FALSE(error->description().empty());
     }
-}
-
-TEST(Handler, TheErrorReportShowsTheNumberSignedAndInHexThenTheDescription) {
+    // The error report: the number signed and in hex, then the description.
     EXPECT_EQ(platform::error_report_text(platform::Error(-2147221020, u"无效的语法。")),
               u"运行时错误 -2147221020 (0x800401E4)：\r\n\r\n无效的语法。\r\n\r\n程序将关闭。");
     EXPECT_EQ(platform::error_report_text(platform::Error(13, u"x")).substr(6, 15),
