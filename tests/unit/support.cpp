@@ -132,13 +132,8 @@ Object ScriptedMachine::make(std::u16string argument) {
     return Object(std::make_unique<ScriptedObject>(*this, id, std::move(argument)));
 }
 
-Object ScriptedMachine::get_object(TextView moniker) {
-    operation("GetObject(" + to_utf8(moniker) + ")");
-    return make();
-}
-
-Object ScriptedMachine::create_object(TextView class_name) {
-    operation("CreateObject(" + to_utf8(class_name) + ")");
+Object ScriptedMachine::open(const std::string& call, TextView name) {
+    operation(call + "(" + to_utf8(name) + ")");
     return make();
 }
 

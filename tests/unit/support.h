@@ -37,11 +37,14 @@ struct ScriptedMachine : platform::Runtime, platform::Form {
     // A space before each text given to Text1 (CR LF written "\r\n"), "notice" or "another box".
     std::string shown;
 
-    platform::Object get_object(platform::TextView moniker) override;
-    platform::Object create_object(platform::TextView class_name) override;
+    platform::Object get_object(platform::TextView m) override { return open("GetObject", m); }
+    platform::Object create_object(platform::TextView c) override {
+        return open("CreateObject", c);
+    }
     void message_box(platform::TextView prompt, int style, platform::TextView title) override;
     void set_text(platform::ControlId control, platform::TextView text) override;
 
+    platform::Object open(const std::string& call, platform::TextView name);
     void operation(std::string entry);
     platform::Object make(std::u16string argument = {});
     // Clicks Command1 once: what it showed, then "error NUMBER" if it raised an error.
