@@ -9,4 +9,3 @@ trap "kill $! 2>/dev/null" EXIT
 window=$(timeout 30 xdotool search --sync --onlyvisible --name "^$caption\$" | head -n 1)
 [ -n "$window" ] && xprop -id "$window" _NET_WM_ICON | grep -q '^_NET_WM_ICON(CARDINAL) = ' ||
     { echo "FAIL: no window titled $caption with an icon on this display"; exit 1; }
-echo "ok: window $window"

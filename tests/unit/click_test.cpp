@@ -4,8 +4,6 @@
 
 #include "support.h"
 
-namespace {
-
 using testing_support::ScriptedMachine;
 
 TEST(Command1Click, DoesWhatEachWorldAsksAndStopsCleanlyAtAnyFailure) {
@@ -31,5 +29,3 @@ TEST(Command1Click, DoesWhatEachWorldAsksAndStopsCleanlyAtAnyFailure) {
         }
     }
 }
-
-}  // namespace

@@ -46,7 +46,7 @@ struct ScriptedObject : platform::Dispatch {
         }
         const auto disk = std::find_if(machine_.disks.begin(), machine_.disks.end(),
                                        [&](const Disk& d) { return d.id == argument_; });
-        if (disk == machine_.disks.end()) {
+        if (disk == machine_.disks.end() || (member == u"SerialNumber" && disk->ready == "gone")) {
             throw platform::Error(platform::codes::kDeviceUnavailable, u"device unavailable");
         }
         if (member == u"SerialNumber") {
@@ -55,8 +55,8 @@ struct ScriptedObject : platform::Dispatch {
         if (disk->ready == "null") {
             return platform::Null{};
         }
-        return disk->ready == "yes" || disk->ready == "no"
-                   ? Value(disk->ready == "yes")
+        return disk->ready == "yes" || disk->ready == "no" || disk->ready == "gone"
+                   ? Value(disk->ready != "no")
                    : Value(Text(disk->ready.begin(), disk->ready.end()));
     }
 

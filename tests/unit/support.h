@@ -18,7 +18,9 @@ std::vector<std::vector<int>> layout_rows();
 
 struct Disk {
     std::u16string id;
-    std::string ready;  // IsReady's answer: "yes", "no", "null", or else that text
+    // IsReady's answer: "yes", "no", "null", "gone" (yes, then pulled before the serial read),
+    // or else that text.
+    std::string ready;
     std::int64_t serial = 0;
 };
 
