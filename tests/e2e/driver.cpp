@@ -26,6 +26,7 @@ constexpr DWORD kQuietMs = 1500;  // how long to watch for what must not come
 constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
 std::wstring tavrin_exe, layout_file, app_defaults;  // the last: Wine's settings for Tavrin
 std::string scenario_file;                           // UTF-8, as a trace wants it
+const HMODULE probe_library = LoadLibraryW(L"tavrin_e2e_probe.dll");  // beside the driver
 
 struct Step {
     int line;
@@ -38,10 +39,6 @@ bool wait_until(Condition condition, DWORD timeout_ms = kWaitMs) {
         if (GetTickCount64() >= end)
             return false;
     return true;
-}
-
-std::string utf8(const std::wstring& text) {
-    return (testing::Message() << text).GetString();
 }
 
 BOOL CALLBACK collect(HWND window, LPARAM found) {
@@ -100,6 +97,7 @@ class ScenarioTest : public testing::Test {
 
     // Undoes whatever the scenario changed, for the next one in the same prefix.
     void TearDown() override {
+        UnhookWindowsHookEx(refusing_);
         TerminateProcess(process_.hProcess, 255);
         WaitForSingleObject(process_.hProcess, kWaitMs);
         CloseHandle(process_.hThread);
@@ -142,19 +140,24 @@ class ScenarioTest : public testing::Test {
         }
     }
 
+    // Hooks Tavrin's thread with the probe library's procedure of that name.
+    HHOOK hook(int type, const char* name) const {
+        const FARPROC procedure = GetProcAddress(probe_library, name);  // null: no hook
+        return SetWindowsHookExW(type,
+                                 reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(procedure)),
+                                 probe_library, process_.dwThreadId);
+    }
+
     // What the probe library reads inside Tavrin; all zeros, and a failure, if it cannot.
     Probe probe(HWND box_icon = nullptr, const wchar_t* system_icon = nullptr, int new_dpi = 0) {
-        static const HMODULE library = LoadLibraryW(L"tavrin_e2e_probe.dll");
-        auto* shared = reinterpret_cast<Probe*>(GetProcAddress(library, "probe"));
-        const auto hook = reinterpret_cast<HOOKPROC>(
-            reinterpret_cast<void*>(GetProcAddress(library, "probe_hook")));
-        if (shared == nullptr || hook == nullptr) {
+        auto* shared = reinterpret_cast<Probe*>(GetProcAddress(probe_library, "probe"));
+        if (shared == nullptr) {
             ADD_FAILURE() << "no probe library beside the driver";
             return Probe{};
         }
         *shared = Probe{};
         shared->request = {form_, text_, box_icon, system_icon, new_dpi, layout_dpi_};
-        const HHOOK hooked = SetWindowsHookExW(WH_GETMESSAGE, hook, library, process_.dwThreadId);
+        const HHOOK hooked = hook(WH_GETMESSAGE, "probe_hook");
         PostThreadMessageW(process_.dwThreadId, RegisterWindowMessageW(kProbeMessage), 0, 0);
         EXPECT_TRUE(wait_until([&] { return InterlockedCompareExchange(&shared->done, 0, 0); }))
             << "the probe inside Tavrin did not answer";
@@ -185,15 +188,20 @@ class ScenarioTest : public testing::Test {
             layout_dpi_ = std::stoi(argument);
             moved_to_ = probe(nullptr, nullptr, layout_dpi_).suggested;
         } else if (verb == L"start" || verb == L"start-broken") {
-            std::wstring command = verb == L"start" ? L"\"" + tavrin_exe + L"\" " + argument
-                                                    : L"tavrin_broken_form.exe";
+            const bool broken = verb == L"start-broken";
+            std::wstring command = L"\"" + tavrin_exe + L"\" " + argument;
             STARTUPINFOW startup{};
             startup.cb = sizeof startup;
             park_mouse();
-            ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                       nullptr, &startup, &process_));
-            if (verb == L"start-broken")
+            ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE,
+                                       broken ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startup,
+                                       &process_));
+            if (broken) {  // hooked before it makes any window
+                refusing_ = hook(WH_CBT, "refuse_second_control");
+                ResumeThread(process_.hThread);
+                ASSERT_NE(refusing_, nullptr) << "no probe library beside the driver";
                 return;
+            }
             // Found by its caption, shown with its controls: a wrong caption, no form.
             WaitForInputIdle(process_.hProcess, kWaitMs);
             const std::wstring caption = wide(strings::kFormCaption);
@@ -315,8 +323,7 @@ class ScenarioTest : public testing::Test {
         park_mouse();
     }
 
-    // At the scenario's dpi: the sizes as the layout table has them, the font, the place, the
-    // icons.
+    // At the scenario's dpi: the sizes as the layout table has them, the font, place and icons.
     void expect_layout() {
         const Probe answer = probe();
         ASSERT_EQ(answer.dpi, dpi_) << "the dpi Tavrin started at";
@@ -341,7 +348,6 @@ class ScenarioTest : public testing::Test {
         EXPECT_EQ(shown, row) << "dpi, client size, Command1, Text1, font height";
         const LOGFONTW& font = answer.font;
         EXPECT_EQ(font.lfFaceName, wide(strings::kResultFontFace)) << font.lfFaceName;
-        // Weight, character set, italic, underline, strike-out, the character set of the face used.
         EXPECT_EQ((std::vector<int>{font.lfWeight, font.lfCharSet, font.lfItalic, font.lfUnderline,
                                     font.lfStrikeOut, answer.charset_used}),
                   (std::vector<int>{400, 134, 0, 0, 0, 134}));
@@ -359,8 +365,7 @@ class ScenarioTest : public testing::Test {
         }
     }
 
-    // Waits for a message box and checks it: the title, one OK button and the system icon; keeps
-    // its text.
+    // Waits for a message box: its title, one OK button and the system icon; keeps its text.
     void expect_box(platform::TextView title, const wchar_t* icon) {
         ASSERT_TRUE(wait_until([&] { return (box_ = message_box()) != nullptr; }));
         box_prompt_.clear();
@@ -398,12 +403,12 @@ class ScenarioTest : public testing::Test {
         EXPECT_TRUE(running()) << "Tavrin ended before the report was dismissed";
         for (const strings::FailureText& failure : strings::kFailureTexts) {
             if (!code.empty() && failure.code == std::stoul(code, nullptr, 16)) {
-                EXPECT_EQ(utf8(parts[2].str()), utf8(code));
+                EXPECT_EQ(parts[2].str(), code);
                 EXPECT_NE(box_prompt_.find(wide(failure.text)), std::wstring::npos) << box_prompt_;
                 return;
             }
         }
-        EXPECT_TRUE(code.empty()) << "no text of the run time's own for " << utf8(code);
+        EXPECT_TRUE(code.empty()) << "no text of the run time's own for " << code;
     }
 
     std::vector<Step> steps_;
@@ -413,6 +418,7 @@ class ScenarioTest : public testing::Test {
     int layout_dpi_ = USER_DEFAULT_SCREEN_DPI;  // its monitor's, as it last heard
     RECT moved_to_{};
     PROCESS_INFORMATION process_{};
+    HHOOK refusing_ = nullptr;  // the start-up's control refused (start-broken)
     HWND form_ = nullptr, button_ = nullptr, text_ = nullptr, box_ = nullptr, box_ok_ = nullptr;
     std::wstring box_prompt_;
 };
@@ -438,8 +444,9 @@ bool register_scenarios(const std::filesystem::path& path) {
             scenarios.back().second.push_back(step);
     }
     for (const auto& [header, steps] : scenarios) {
-        testing::RegisterTest("Scenario", utf8(header.argument).c_str(), nullptr, nullptr,
-                              scenario_file.c_str(), header.line,
+        testing::RegisterTest("Scenario",
+                              (testing::Message() << header.argument).GetString().c_str(), nullptr,
+                              nullptr, scenario_file.c_str(), header.line,
                               [steps]() -> ScenarioTest* { return new ScenarioTest(steps); });
     }
     return !scenarios.empty();
@@ -456,7 +463,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     e2e::tavrin_exe = argv[1];
-    e2e::scenario_file = e2e::utf8(argv[2]);
+    e2e::scenario_file = (testing::Message() << argv[2]).GetString();
     e2e::app_defaults =
         L"Software\\Wine\\AppDefaults\\" + std::filesystem::path(argv[1]).filename().wstring();
     e2e::layout_file = argv[3];

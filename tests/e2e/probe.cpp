@@ -79,3 +79,15 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
     }
     return CallNextHookEx(nullptr, code, removed, message);
 }
+
+// Hooked (WH_CBT) on a Tavrin started suspended: its form's second control is refused, as when
+// the system runs out of window handles, after the window itself exists.
+extern "C" __declspec(dllexport) LRESULT CALLBACK
+    refuse_second_control(int code, WPARAM window, LPARAM details) {
+    static int children = 0;  // in Tavrin's process: only `probe` is shared
+    if (code == HCBT_CREATEWND &&
+        (reinterpret_cast<CBT_CREATEWNDW*>(details)->lpcs->style & WS_CHILD) != 0 &&
+        ++children == 2)
+        return 1;
+    return CallNextHookEx(nullptr, code, window, details);
+}
