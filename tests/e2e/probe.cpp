@@ -44,9 +44,6 @@ void read(e2e::Probe& answer) {
     const auto font =
         reinterpret_cast<HFONT>(SendMessageW(answer.request.text_box, WM_GETFONT, 0, 0));
     GetObjectW(font, sizeof answer.font, &answer.font);
-    const HGDIOBJ previous = SelectObject(dc, font);
-    answer.charset_used = GetTextCharset(dc);
-    SelectObject(dc, previous);
     ReleaseDC(answer.request.text_box, dc);
 
     const int metrics[] = {SM_CXICON, SM_CXSMICON}, kinds[] = {ICON_BIG, ICON_SMALL};

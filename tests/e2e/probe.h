@@ -22,7 +22,6 @@ struct Probe {
     RECT suggested;       // by the move, for the window to take
     int dpi;              // LOGPIXELSY
     LOGFONTW font;        // the text box's
-    int charset_used;     // by the face the font mapper gave for it
     bool icon_is_own[2];  // the form's large and small icon: the exe's icon 1 at the layout dpi
     bool box_shows_system_icon;
 };
