@@ -3,27 +3,22 @@
 
 Usage: check_exe.py EXE ICON_FILE x86|x64
 """
+import json
+from pathlib import Path
 import struct
 import sys
 import xml.etree.ElementTree as ElementTree
 
 import pefile
 
-# (size, bits per pixel, bytes) of each image, in directory order.
-IMAGES = [(16, 8, 1384), (16, 32, 1128), (24, 8, 1736), (24, 32, 2440), (32, 8, 2216),
-          (32, 32, 4264), (48, 8, 3752), (48, 32, 9640), (64, 32, 16936), (72, 32, 21640),
-          (96, 32, 38056), (128, 32, 67624)]
-STRINGS = [("CompanyName", None), ("ProductName", "Corvane"), ("FileVersion", "1.00"),
-           ("ProductVersion", "1.00"), ("InternalName", "Tavrin"),
-           ("OriginalFilename", "Tavrin.exe")]
-# Only DLLs that ship with Windows, and nothing of the compiler's own run time.
-ALLOWED_DLLS = {"kernel32", "user32", "gdi32", "comctl32", "ole32", "oleaut32", "advapi32",
-                "msvcrt", "shell32"}
+# The expected values: the icon's images (size, bits per pixel, bytes; in directory order), the
+# version strings (null: any text), the DLLs it may import (only those that ship with Windows,
+# nothing of the compiler's run time) and the versions of Windows its manifest names.
+EXPECTED = json.loads((Path(__file__).parent / "expected.json").read_text())
+IMAGES, STRINGS = EXPECTED["icon images"], EXPECTED["version strings"]
 SMI = "{http://schemas.microsoft.com/SMI/%s/WindowsSettings}"
 NAMESPACES = {"v1": "urn:schemas-microsoft-com:asm.v1", "v3": "urn:schemas-microsoft-com:asm.v3",
               "c": "urn:schemas-microsoft-com:compatibility.v1"}
-WINDOWS_7_TO_11 = ["{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
-                   "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"]
 failures = []
 
 
@@ -48,7 +43,8 @@ def check_headers(pe, architecture):
     wanted = 0x40 | 0x100 | 0x8000 | (0x20 if wide else 0x400)
     check(flags & wanted == wanted, "DllCharacteristics %#x lack %#x" % (flags, wanted & ~flags))
     dlls = {entry.dll.decode().lower().removesuffix(".dll") for entry in pe.DIRECTORY_ENTRY_IMPORT}
-    check(dlls and dlls <= ALLOWED_DLLS, "imports %s" % sorted(dlls - ALLOWED_DLLS or dlls))
+    allowed = set(EXPECTED["allowed dlls"])
+    check(dlls and dlls <= allowed, "imports %s" % sorted(dlls - allowed or dlls))
 
 
 def check_icon_file(ico):
@@ -122,8 +118,8 @@ def check_manifest(found):
           controls.get("version") == "6.0.0.0", "common controls 6.0")
     level = root.find(".//v3:requestedExecutionLevel", NAMESPACES)
     check(level is not None and level.get("level") == "asInvoker", "asInvoker")
-    check([os.get("Id") for os in root.findall("c:compatibility/c:application/c:supportedOS",
-                                               NAMESPACES)] == WINDOWS_7_TO_11, "Windows 7 to 11")
+    supported = root.findall("c:compatibility/c:application/c:supportedOS", NAMESPACES)
+    check([os.get("Id") for os in supported] == EXPECTED["supported os"], "Windows 7 to 11")
 
 
 def main():
