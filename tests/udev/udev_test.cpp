@@ -1,19 +1,20 @@
 // The udev back end under umockdev: the real click on the machines of machines.txt and of the
 // images make_images.py makes, and the objects the click uses where a drive changes meanwhile.
 #include <gtest/gtest.h>
+#include <umockdev.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <sstream>
 
 #include "drive_report/drive_report.h"
 #include "platform/automation_udev.h"
 #include "platform/udev_drives.h"
 #include "resources/strings.h"
-#include "umockdev_session.h"
 
 namespace {
 
@@ -53,12 +54,16 @@ std::int32_t error_of(const std::function<void()>& call, const std::string& name
     return 0;
 }
 
-// A fresh sysfs, the old one gone first, with the devices of these record files of `dir`.
+// A fresh sysfs, the old one gone first (one at a time), with these record files of `dir`.
 void plug(const std::string& dir, const std::vector<std::string>& files) {
-    static std::optional<testing_support::Testbed> testbed;
-    testbed.emplace();
+    static std::shared_ptr<UMockdevTestbed> testbed;
+    testbed.reset();
+    testbed.reset(umockdev_testbed_new(), g_object_unref);
     for (const std::string& file : files) {
-        testbed->add(dir + "/" + file + ".umockdev", true);
+        g_autoptr(GError) error = nullptr;
+        const std::string path = dir + "/" + file + ".umockdev";
+        ASSERT_TRUE(umockdev_testbed_add_from_file(testbed.get(), path.c_str(), &error))
+            << error->message;
     }
 }
 
@@ -136,7 +141,11 @@ TEST(UdevObjects, AnswerAsTheClickNeedsWhenDrivesChangeBetweenCalls) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    testing_support::run_under_umockdev(argv);
     ::testing::InitGoogleTest(&argc, argv);
+    const char* preload = std::getenv("LD_PRELOAD");  // set by umockdev-wrapper
+    if (preload == nullptr || std::strstr(preload, "libumockdev-preload") == nullptr) {
+        std::fputs("run it under umockdev-wrapper, which gives it a mocked /sys\n", stderr);
+        return 2;
+    }
     return RUN_ALL_TESTS();
 }
