@@ -4,41 +4,26 @@
 # LOADER is /usr/lib/wine/wine64 or /usr/lib/wine/wine (one WoW64 prefix). Every run has the
 # drives below, whose directories TAVRIN_WINE_DRIVES gives the program (a Windows path, one
 # directory per lower-case letter), so that it can pull one by renaming it.
-# TAVRIN_WINE_DISPLAY=1 gives it an Xvfb display of its own, else none. Exits with the program's status, 77 without Wine or Xvfb, 125
-# when the set-up fails.
+# TAVRIN_WINE_DISPLAY=1 gives it an Xvfb display of its own (xvfb-run picks a free number),
+# else none. Exits with the program's status, 77 without Wine or Xvfb, 125 when the set-up fails.
 set -uo pipefail
 source "$(dirname "$0")/wine-prefix.sh"
 
-loader=$1
-shift
 display=${TAVRIN_WINE_DISPLAY:-0}
-if [ ! -x "$loader" ] || { [ $display = 1 ] && ! command -v Xvfb >/dev/null; }; then
-    echo "wine-run.sh: $loader or Xvfb is missing" >&2
+if [ ! -x "$1" ] || { [ "$display" = 1 ] && ! command -v xvfb-run >/dev/null; }; then
+    echo "wine-run.sh: $1 or xvfb-run is missing" >&2
     exit 77
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-wine.XXXXXX") || exit 125
-xvfb=""
-finish() {
-    local status=$?
-    wine_prefix_end
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
-    rm -rf "$work"
-    exit $status
-}
-trap finish EXIT
-trap 'exit 143' INT TERM
-
-if [ $display = 1 ]; then
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
-        >"$work/xvfb.log" 2>&1 &
-    xvfb=$!
-    timeout 20 sh -c 'until grep -q "^[0-9]" "$1" 2>/dev/null; do sleep 0.1; done' - "$work/display"
-    grep -q '^[0-9]' "$work/display" || { cat "$work/xvfb.log" >&2; exit 125; }
-    export DISPLAY=":$(head -n 1 "$work/display")"
-else
+elif [ "$display" = 1 ]; then
+    TAVRIN_WINE_DISPLAY=on exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" "$0" "$@"
+elif [ "$display" != on ]; then
     unset DISPLAY
 fi
+loader=$1
+shift
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-wine.XXXXXX") || exit 125
+trap 'status=$?; wine_prefix_end; rm -rf "$work"; exit $status' EXIT
+trap 'exit 143' INT TERM
 
 wine_prefix_make "$work" || { cat "$work/wineboot.log" >&2; exit 125; }
 wine_drive e floppy c0ffee00

@@ -15,10 +15,12 @@
 #include "platform/automation_udev.h"
 #include "platform/udev_drives.h"
 #include "resources/strings.h"
+#include "support.h"
 
 namespace {
 
 using namespace platform;
+using testing_support::error_of;
 
 // The udev back end's objects, and a form that keeps what it is shown.
 struct Machine final : Runtime, Form {
@@ -41,17 +43,6 @@ Object query(TextView text) {
 Object drive(const std::string& id) {
     const Object file_system = udev_create_object(u"SCRIPTING.FILESYSTEMOBJECT");
     return file_system.call(u"GetDrive", Text(id.begin(), id.end())).object();
-}
-
-// The number of the error `call` raises, 0 for none; its description must contain `named`.
-std::int32_t error_of(const std::function<void()>& call, const std::string& named = "") {
-    try {
-        call();
-    } catch (const Error& e) {
-        EXPECT_NE(to_utf8(e.description()).find(named), std::string::npos) << named;
-        return e.number();
-    }
-    return 0;
 }
 
 // A fresh sysfs, the old one gone first (one at a time), with these record files of `dir`.

@@ -1,6 +1,9 @@
 // The host tests' data files, and a scripted machine (Runtime and Form) for the click.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,6 +12,18 @@
 #include "platform/runtime.h"
 
 namespace testing_support {
+
+// The number of the error `action` raises, 0 for none; its description must name `named`.
+inline std::int32_t error_of(const std::function<void()>& action, const std::string& named = "") {
+    try {
+        action();
+    } catch (const platform::Error& error) {
+        EXPECT_NE(platform::to_utf8(error.description()).find(named), std::string::npos) << named;
+        EXPECT_FALSE(error.description().empty());
+        return error.number();
+    }
+    return 0;
+}
 
 // The lines of a data file of the tests, without blank lines and "# " comments.
 std::vector<std::string> lines_of(const std::string& path);

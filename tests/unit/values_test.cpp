@@ -14,15 +14,7 @@ namespace {
 
 using platform::Value;
 
-std::optional<std::int32_t> error_of(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const platform::Error& error) {
-        EXPECT_FALSE(error.description().empty());
-        return error.number();
-    }
-    return std::nullopt;
-}
+using testing_support::error_of;
 
 constexpr std::int32_t kTypeMismatch = static_cast<std::int32_t>(0x80020005);
 
