@@ -27,6 +27,7 @@ constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
 std::wstring tavrin_exe, layout_file, app_defaults;  // the last: Wine's settings for Tavrin
 std::string scenario_file;                           // UTF-8, as a trace wants it
 const HMODULE probe_library = LoadLibraryW(L"tavrin_e2e_probe.dll");  // beside the driver
+auto* const shared_probe = reinterpret_cast<Probe*>(GetProcAddress(probe_library, "probe"));
 
 struct Step {
     int line;
@@ -150,19 +151,15 @@ class ScenarioTest : public testing::Test {
 
     // What the probe library reads inside Tavrin; all zeros, and a failure, if it cannot.
     Probe probe(HWND box_icon = nullptr, const wchar_t* system_icon = nullptr, int new_dpi = 0) {
-        auto* shared = reinterpret_cast<Probe*>(GetProcAddress(probe_library, "probe"));
-        if (shared == nullptr) {
-            ADD_FAILURE() << "no probe library beside the driver";
-            return Probe{};
-        }
-        *shared = Probe{};
-        shared->request = {form_, text_, box_icon, system_icon, new_dpi, layout_dpi_};
+        *shared_probe = Probe{};
+        shared_probe->request = {form_, text_, box_icon, system_icon, new_dpi, layout_dpi_};
         const HHOOK hooked = hook(WH_GETMESSAGE, "probe_hook");
         PostThreadMessageW(process_.dwThreadId, RegisterWindowMessageW(kProbeMessage), 0, 0);
-        EXPECT_TRUE(wait_until([&] { return InterlockedCompareExchange(&shared->done, 0, 0); }))
-            << "the probe inside Tavrin did not answer";
+        EXPECT_TRUE(wait_until([&] {
+            return InterlockedCompareExchange(&shared_probe->done, 0, 0);
+        })) << "the probe inside Tavrin did not answer";
         UnhookWindowsHookEx(hooked);
-        return *shared;
+        return *shared_probe;
     }
 
     // One step; the scenario file's head says what each does.
@@ -199,7 +196,7 @@ class ScenarioTest : public testing::Test {
             if (broken) {  // hooked before it makes any window
                 refusing_ = hook(WH_CBT, "refuse_second_control");
                 ResumeThread(process_.hThread);
-                ASSERT_NE(refusing_, nullptr) << "no probe library beside the driver";
+                ASSERT_NE(refusing_, nullptr);
                 return;
             }
             // Found by its caption, shown with its controls: a wrong caption, no form.
@@ -232,8 +229,7 @@ class ScenarioTest : public testing::Test {
                 send_key(0, character, KEYEVENTF_KEYUP);
             }
         } else if (verb == L"fill") {
-            for (std::size_t i = 0; i < std::stoul(argument); ++i)
-                text += i % 100 == 98 ? L'\r' : i % 100 == 99 ? L'\n' : L'x';
+            text.assign(std::stoul(argument), L'x');
             SendMessageW(text_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
         } else if (verb == L"close-command") {
             PostMessageW(form_, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -426,7 +422,7 @@ bool register_scenarios(const std::filesystem::path& path) {
 int wmain(int argc, wchar_t** argv) {
     SetProcessDPIAware();  // positions and sizes in real pixels, whatever the display's setting
     testing::InitGoogleTest(&argc, argv);
-    if (argc != 4) {
+    if (argc != 4 || e2e::shared_probe == nullptr) {  // or the probe library is not beside it
         std::fputs("usage: tavrin_e2e [gtest flags] Tavrin.exe scenarios.txt layout.txt\n", stderr);
         return 2;
     }

@@ -11,10 +11,8 @@
 #include <memory>
 #include <sstream>
 
-#include "drive_report/drive_report.h"
 #include "platform/automation_udev.h"
 #include "platform/udev_drives.h"
-#include "resources/strings.h"
 #include "support.h"
 
 namespace {
@@ -22,16 +20,10 @@ namespace {
 using namespace platform;
 using testing_support::error_of;
 
-// The udev back end's objects, and a form that keeps what it is shown.
-struct Machine final : Runtime, Form {
+// The udev back end's objects, and the scripted machine's form, which keeps what it is shown.
+struct Machine final : testing_support::ScriptedMachine {
     Object get_object(TextView moniker) override { return udev_get_object(moniker); }
     Object create_object(TextView name) override { return udev_create_object(name); }
-    void message_box(TextView prompt, int, TextView title) override {
-        const bool notice = prompt == strings::kNoDrivePrompt && title == strings::kNoDriveTitle;
-        shown.push_back(notice ? "notice" : to_utf8(title) + ": " + to_utf8(prompt));
-    }
-    void set_text(ControlId, TextView text) override { shown.push_back(to_utf8(text)); }
-    std::vector<std::string> shown;
 };
 
 // The names the program passes, in other case: it spells them in mixed case itself.
@@ -80,12 +72,10 @@ void run_machines(const std::string& dir, const std::string& path) {
                 EXPECT_EQ(error_of([&] { drive(word); }, word), codes::kDeviceUnavailable)
                     << machine;
             }
-            (report += report.empty() ? "" : "\r\n") += word;
+            (report += report.empty() ? "" : R"(\r\n)") += word;
         }
         if (step == "click") {
-            Machine shown;
-            drive_report::Command1_Click(shown, shown);
-            EXPECT_EQ(shown.shown, std::vector{report}) << machine;
+            EXPECT_EQ(Machine().click(), report) << machine;
         } else if (step != "absent") {
             plug(dir, plugged);
         }
