@@ -82,13 +82,11 @@ def check_resources(pe, found, ico):
     check(sorted(k for k in found if k[0] in (3, 14, 16)) ==
           [(3, 30001 + i, 0) for i in range(12)] + [(14, 1, 0), (16, 1, 2052)],
           "icon group 1 and images 30001-30012 (neutral), version 1 (2052)")
-    group = found.get((14, 1, 0), b"")
-    check(group[:6] == ico[:6], "icon group header")
+    group = b"".join(ico[6 + 16 * i:18 + 16 * i] + struct.pack("<H", 30001 + i) for i in range(12))
+    check(found.get((14, 1, 0)) == ico[:6] + group, "icon group 1: the icon file's directory")
     for i in range(12):
-        size, offset = struct.unpack_from("<II", ico, 6 + 16 * i + 8)
-        check(group[6 + 14 * i:20 + 14 * i] == ico[6 + 16 * i:18 + 16 * i] + struct.pack(
-            "<H", 30001 + i), "icon group entry %d" % i)
-        check(found.get((3, 30001 + i, 0)) == ico[offset:offset + size], "icon image %d" % i)
+        length, offset = struct.unpack_from("<II", ico, 14 + 16 * i)
+        check(found.get((3, 30001 + i, 0)) == ico[offset:offset + length], "icon image %d" % i)
 
     fixed = pe.VS_FIXEDFILEINFO[0]
     check((fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS,
