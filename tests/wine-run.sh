@@ -18,9 +18,6 @@ elif [ "$display" = 1 ]; then
 elif [ "$display" != on ]; then
     unset DISPLAY
 fi
-loader=$1
-shift
-
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-wine.XXXXXX") || exit 125
 trap 'status=$?; wine_prefix_end; rm -rf "$work"; exit $status' EXIT
 trap 'exit 143' INT TERM
@@ -34,4 +31,4 @@ wine_drive i floppy 7fffffff
 wine_prefix_ready
 export TAVRIN_WINE_DRIVES="Z:${work//\//\\}\\drives"
 
-"$loader" "$@"
+"$@"

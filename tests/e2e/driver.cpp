@@ -91,7 +91,7 @@ class ScenarioTest : public testing::Test {
             const testing::ScopedTrace trace(scenario_file.c_str(), step.line,
                                              step.verb + L" " + step.argument);
             run(step.verb, step.argument);
-            if (HasFatalFailure() || IsSkipped())
+            if (HasFatalFailure())
                 return;
         }
     }
@@ -178,8 +178,6 @@ class ScenarioTest : public testing::Test {
                                          (app_defaults + L"\\DllOverrides").c_str(),
                                          argument.c_str(), REG_SZ, L"", sizeof(wchar_t)));
         } else if (verb == L"pull" || verb == L"insert") {
-            if (drives_.empty())
-                GTEST_SKIP() << "no sticks to pull: TAVRIN_WINE_DRIVES is unset (wine-run.sh)";
             move_sticks(argument, verb == L"pull");
         } else if (verb == L"move-to-dpi") {
             layout_dpi_ = std::stoi(argument);
