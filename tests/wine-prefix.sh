@@ -54,9 +54,7 @@ wine_prefix_ready() {
 }
 
 wine_prefix_end() {
-    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-        "$wine_server" -k >/dev/null 2>&1
-        "$wine_server" -w >/dev/null 2>&1
-    fi
-    return 0
+    [ -d "${WINEPREFIX:-}" ] || return 0
+    "$wine_server" -k >/dev/null 2>&1
+    "$wine_server" -w >/dev/null 2>&1 || true
 }

@@ -1,6 +1,6 @@
 // The end-to-end driver: drives Tavrin.exe as a person would (SendInput) and checks its windows,
 // from outside and through the probe library (probe.h). Each scenario of the scenario file is a
-// GoogleTest case, Scenario.<name>. Usage: tavrin_e2e [gtest flags] Tavrin.exe scenarios layout
+// GoogleTest case, Scenario.<name>. Usage: tavrin_e2e [gtest flags] Tavrin.exe scenarios
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -15,6 +15,7 @@
 #include "platform/text_win.h"
 #include "probe.h"
 #include "resources/strings.h"
+#include "support.h"
 
 namespace e2e {
 namespace {
@@ -24,8 +25,8 @@ using platform::wide;
 constexpr DWORD kWaitMs = 20000;  // generous: on a loaded machine Wine can be very slow
 constexpr DWORD kQuietMs = 1500;  // how long to watch for what must not come
 constexpr wchar_t kDesktop[] = L"Control Panel\\Desktop";
-std::wstring tavrin_exe, layout_file, app_defaults;  // the last: Wine's settings for Tavrin
-std::string scenario_file;                           // UTF-8, as a trace wants it
+std::wstring tavrin_exe, app_defaults;  // the last: Wine's settings for Tavrin
+std::string scenario_file;              // UTF-8, as a trace wants it
 const HMODULE probe_library = LoadLibraryW(L"tavrin_e2e_probe.dll");  // beside the driver
 auto* const shared_probe = reinterpret_cast<Probe*>(GetProcAddress(probe_library, "probe"));
 
@@ -324,14 +325,10 @@ class ScenarioTest : public testing::Test {
                          {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top});
         }
         shown.push_back(answer.font.lfHeight);
-        std::ifstream file{std::filesystem::path(layout_file)};
-        std::vector<int> row;  // the table's row for the dpi, or else its last
-        for (std::string line;
-             (row.empty() || row[0] != layout_dpi_) && std::getline(file, line);) {
-            std::istringstream fields(line[0] == '#' ? "" : line);
-            row.assign(std::istream_iterator<int>(fields), {});
-        }
-        EXPECT_EQ(shown, row) << "dpi, client size, Command1, Text1, font height";
+        const auto rows = testing_support::layout_rows();
+        const auto row = std::ranges::find(rows, layout_dpi_, [](auto& r) { return r.at(0); });
+        EXPECT_EQ(shown, row != rows.end() ? *row : std::vector<int>{})
+            << "dpi, client size, Command1, Text1, font height";
         const LOGFONTW& font = answer.font;
         EXPECT_EQ(font.lfFaceName, wide(strings::kResultFontFace)) << font.lfFaceName;
         EXPECT_EQ((std::vector<int>{font.lfWeight, font.lfCharSet, font.lfItalic, font.lfUnderline,
@@ -420,14 +417,13 @@ bool register_scenarios(const std::filesystem::path& path) {
 int wmain(int argc, wchar_t** argv) {
     SetProcessDPIAware();  // positions and sizes in real pixels, whatever the display's setting
     testing::InitGoogleTest(&argc, argv);
-    if (argc != 4 || e2e::shared_probe == nullptr) {  // or the probe library is not beside it
-        std::fputs("usage: tavrin_e2e [gtest flags] Tavrin.exe scenarios.txt layout.txt\n", stderr);
+    if (argc != 3 || e2e::shared_probe == nullptr) {  // or the probe library is not beside it
+        std::fputs("usage: tavrin_e2e [gtest flags] Tavrin.exe scenarios.txt\n", stderr);
         return 2;
     }
     e2e::tavrin_exe = argv[1];
     e2e::scenario_file = (testing::Message() << argv[2]).GetString();
     e2e::app_defaults =
         L"Software\\Wine\\AppDefaults\\" + std::filesystem::path(argv[1]).filename().wstring();
-    e2e::layout_file = argv[3];
     return e2e::register_scenarios(argv[2]) ? RUN_ALL_TESTS() : 2;
 }

@@ -10,7 +10,6 @@
 #include <functional>
 
 #include "platform/forms_qt.h"
-#include "resources/strings.h"
 #include "shell/form1.h"
 #include "support.h"
 
@@ -18,8 +17,8 @@ namespace {
 
 using testing_support::ScriptedMachine;
 
-QString qs(platform::TextView text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+QString text_named(const char* name) {
+    return QString::fromStdString(testing_support::text_named(name));
 }
 
 // Answers each message box from inside its loop: adds "title|text|icon;", runs `meanwhile`.
@@ -89,17 +88,17 @@ class FormTest : public QObject {
             {shown.form.minimumSize(), shown.form.maximumSize()},
             {int(shown.form.windowFlags() & (buttons | Qt::WindowMinMaxButtonsHint)), buttons},
             {offset.manhattanLength() <= 1, true},  // centred on the screen
-            {shown.form.windowTitle(), qs(strings::kFormCaption)},
+            {shown.form.windowTitle(), text_named("kFormCaption")},
             {shown.form.windowIcon().availableSizes().contains(QSize(128, 128)), true},
             {QApplication::focusWidget() == shown.button, true},
-            {shown.button->text(), qs(strings::kCommandCaption)},
-            {shown.button->toolTip(), qs(strings::kCommandToolTip)},
+            {shown.button->text(), text_named("kCommandCaption")},
+            {shown.button->toolTip(), text_named("kCommandToolTip")},
             {shown.button->font(), shown.form.font()},
             {shown.text->toPlainText(), QString()},
             {shown.text->isReadOnly(), false},
             {shown.text->palette().color(QPalette::Base), QColor(128, 255, 128)},
             {platform::qt::to_qcolor(0x00123456), QColor(0x56, 0x34, 0x12)},
-            {font.families().value(0), qs(strings::kResultFontFace)},
+            {font.families().value(0), text_named("kResultFontFace")},
             {font.families().contains(QStringLiteral("WenQuanYi Zen Hei")), true},
             {font.pointSizeF(), 10.5},
             {int(font.weight()), int(QFont::Normal)},
@@ -145,8 +144,9 @@ class FormTest : public QObject {
             const BoxAnswerer answerer([&] { shown.button->click(); });
             shown.button->click();
             QCOMPARE(shown.clicks(), 2);
-            QCOMPARE(answerer.seen, qs(strings::kNoDriveTitle) + "|" + qs(strings::kNoDrivePrompt) +
-                                        "|" + QString::number(QMessageBox::Information) + ";");
+            QCOMPARE(answerer.seen, text_named("kNoDriveTitle") + "|" +
+                                        text_named("kNoDrivePrompt") + "|" +
+                                        QString::number(QMessageBox::Information) + ";");
             QCOMPARE(shown.text->toPlainText(), QStringLiteral("E:1\nF:2"));
         }
     }
@@ -166,7 +166,7 @@ class FormTest : public QObject {
         const BoxAnswerer answerer;
         QCOMPARE(platform::qt::run_form(shell::kProject, objects_of(machine)), 1);
         QCOMPARE(answerer.seen,
-                 qs(strings::kProjectName) +
+                 text_named("kProjectName") +
                      "|运行时错误 -2147217407 (0x80041001)：\n\nscripted failure\n\n程序将关闭。|" +
                      QString::number(QMessageBox::Critical) + ";");
     }

@@ -54,6 +54,16 @@ inline std::vector<std::string> lines_of(const std::string& path) {
     return lines;
 }
 
+// A text of the program's, exactly as users see it and rely on it, by its name in texts.txt.
+inline std::string text_named(const std::string& name) {
+    for (const std::string& line : lines_of(TAVRIN_TEST_DATA "/texts.txt")) {
+        if (line.starts_with(name + " ")) {
+            return line.substr(line.find_last_of(' ') + 1);
+        }
+    }
+    throw std::runtime_error("no text " + name + " in texts.txt");
+}
+
 // The rows of tests/data/form1_layout.txt, as numbers.
 inline std::vector<std::vector<int>> layout_rows() {
     std::vector<std::vector<int>> rows;

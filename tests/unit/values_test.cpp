@@ -1,4 +1,4 @@
-// The run time's conversions, what leaves a handler, Form1's layout and the program's texts.
+// The run time's conversions, what leaves a handler and Form1's layout.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "platform/events.h"
-#include "resources/strings.h"
 #include "shell/form1.h"
 #include "support.h"
 
@@ -39,7 +38,6 @@ TEST(Values, BecomeSignedDecimalsAndReadinessBooleans) {
         {0.0, nullptr, 0},
         {0.5, nullptr, 1},
         {u" 0 ", nullptr, 0},
-        {u"12", nullptr, 1},
         {u"", nullptr, -1},
     };
     for (const Case& c : cases) {
@@ -96,19 +94,6 @@ TEST(Form1, LaysOutAsTheTableSaysAtEachResolution) {
             }
         }
         EXPECT_EQ(pixels, std::vector(row.begin() + 1, row.end())) << dpi << " dpi";
-    }
-}
-
-// The texts in the order of texts.txt, each after its name there.
-TEST(Texts, AreExactlyTheProgramsOwn) {
-    const platform::TextView texts[] = {strings::kProjectName,    strings::kFormCaption,
-                                        strings::kCommandCaption, strings::kCommandToolTip,
-                                        strings::kResultFontFace, strings::kNoDrivePrompt,
-                                        strings::kNoDriveTitle};
-    const auto lines = testing_support::lines_of(TAVRIN_TEST_DATA "/texts.txt");
-    ASSERT_EQ(lines.size(), std::size(texts));
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_EQ(platform::to_utf8(texts[i]), lines[i].substr(lines[i].find_last_of(' ') + 1));
     }
 }
 
