@@ -69,13 +69,10 @@ def check_icon_file(ico):
 
 def resources(pe):
     """{(type, id, language): bytes} from the resource directory."""
-    found = {}
-    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
-        for ident in kind.directory.entries:
-            for lang in ident.directory.entries:
-                leaf = lang.data.struct
-                found[(kind.id, ident.id, lang.id)] = pe.get_data(leaf.OffsetToData, leaf.Size)
-    return found
+    return {(kind.id, ident.id, lang.id): pe.get_data(lang.data.struct.OffsetToData,
+                                                      lang.data.struct.Size)
+            for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries for ident in kind.directory.entries
+            for lang in ident.directory.entries}
 
 
 def check_resources(pe, found, ico):

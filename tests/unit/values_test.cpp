@@ -12,7 +12,6 @@
 namespace {
 
 using platform::Value;
-
 using testing_support::error_of;
 
 constexpr std::int32_t kTypeMismatch = static_cast<std::int32_t>(0x80020005);
