@@ -3,7 +3,9 @@
 
 #include <vector>
 
-extern "C" __declspec(dllexport) e2e::Probe probe __attribute__((section(".shared"), shared)) = {};
+extern "C" {
+__declspec(dllexport) e2e::Probe probe __attribute__((section(".shared"), shared)) = {};
+}
 
 namespace {
 
