@@ -11,6 +11,10 @@
 namespace tavrin_test {
 namespace {
 
+using platform::describe;
+using platform::Object;
+namespace codes = platform::codes;
+
 class ComLayer : public testing::Test {
   protected:
     ComLayer() { EXPECT_EQ(CoRegisterMallocSpy(&spy), S_OK); }
@@ -103,10 +107,6 @@ TEST_F(ComLayer, EnumeratesACollectionReleasingEachElementBeforeTheNext) {
     EXPECT_EQ(outcome(count), "error -2147217407");
     EXPECT_EQ(fake.calls.at(0), L"3 1024 1:");
 }
-
-using platform::describe;
-using platform::Object;
-namespace codes = platform::codes;
 
 TEST(Services, GiveTheRemovableDisksTheirReadinessAndTheirSignedSerials) {
     const Object service = platform::com_get_object(u"winmgmts:\\\\.\\root\\cimv2");
