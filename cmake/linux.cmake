@@ -4,33 +4,29 @@ find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
 
 add_library(tavrin_qt STATIC platform/forms_qt.cpp platform/forms_qt.h)
 target_link_libraries(tavrin_qt PUBLIC tavrin_portable tavrin_udev Qt6::Widgets)
-# The window icon: the .ico drawn at build time, inside the program.
-add_dependencies(tavrin_qt tavrin_icon)
-set_source_files_properties(${TAVRIN_ICON_FILE} PROPERTIES GENERATED TRUE)
-qt_add_resources(tavrin_qt tavrin_qt_icon PREFIX /tavrin BASE ${CMAKE_BINARY_DIR}
+# The window icon: the .ico, inside the program.
+qt_add_resources(tavrin_qt tavrin_qt_icon PREFIX /tavrin BASE ${CMAKE_SOURCE_DIR}/resources/icon
                  FILES ${TAVRIN_ICON_FILE})
 
 add_executable(tavrin shell/main_qt.cpp)
 target_link_libraries(tavrin PRIVATE tavrin_qt)
 
-# The icon theme wants PNGs: Qt's own .ico reader writes one per size the icon holds.
-set(TAVRIN_ICON_SIZES 16 24 32 48 64 72 96 128)
-add_executable(ico_to_png resources/linux/ico_to_png.cpp)
-target_link_libraries(ico_to_png PRIVATE Qt6::Gui)
+# The icon theme: the SVG, and a PNG for each size the .ico holds, its 32-bit image as icotool
+# extracts it.
+find_program(TAVRIN_ICOTOOL icotool REQUIRED)
 set(icon_theme_dir ${CMAKE_BINARY_DIR}/hicolor)
+configure_file(resources/icon/tavrin.svg ${icon_theme_dir}/scalable/apps/tavrin.svg COPYONLY)
 set(icon_pngs)
-foreach(size IN LISTS TAVRIN_ICON_SIZES)
-    list(APPEND icon_pngs ${icon_theme_dir}/${size}x${size}/apps/tavrin.png)
+foreach(size 16 24 32 48 64 72 96 128)
+    set(png ${icon_theme_dir}/${size}x${size}/apps/tavrin.png)
+    add_custom_command(
+        OUTPUT ${png}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${icon_theme_dir}/${size}x${size}/apps
+        COMMAND ${TAVRIN_ICOTOOL} -x -w ${size} -b 32 -o ${png} ${TAVRIN_ICON_FILE}
+        DEPENDS ${TAVRIN_ICON_FILE}
+        VERBATIM)
+    list(APPEND icon_pngs ${png})
 endforeach()
-add_custom_command(
-    OUTPUT ${icon_pngs}
-    # A build tool: Qt's plugin caches are not worth reporting as leaks in sanitizer builds.
-    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
-            $<TARGET_FILE:ico_to_png> ${TAVRIN_ICON_FILE} ${icon_theme_dir} tavrin
-            ${TAVRIN_ICON_SIZES}
-    DEPENDS ico_to_png tavrin_icon ${TAVRIN_ICON_FILE}
-    COMMENT "Writing the icon theme PNGs"
-    VERBATIM)
 add_custom_target(tavrin_icon_pngs ALL DEPENDS ${icon_pngs})
 
 configure_file(resources/linux/tavrin.metainfo.xml.in ${CMAKE_BINARY_DIR}/tavrin.metainfo.xml

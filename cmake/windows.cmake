@@ -33,10 +33,23 @@ target_link_libraries(tavrin_windows PUBLIC tavrin_portable ole32 oleaut32 uuid 
 
 add_executable(Tavrin WIN32 shell/main_win.cpp resources/tavrin.rc)
 target_link_libraries(Tavrin PRIVATE tavrin_windows)
-# The resource script finds the generated icon files and the manifest in the build tree.
+# The resource script finds the icon's resources and the manifest in the build tree.
+find_program(TAVRIN_PYTHON python3 HINTS /usr/bin NO_DEFAULT_PATH REQUIRED)
+set(icon_resources ${CMAKE_BINARY_DIR}/icon-group.bin)
+foreach(id RANGE 30001 30012)
+    list(APPEND icon_resources ${CMAKE_BINARY_DIR}/icon-${id}.bin)
+endforeach()
+add_custom_command(
+    OUTPUT ${icon_resources}
+    COMMAND ${TAVRIN_PYTHON} ${CMAKE_SOURCE_DIR}/resources/icon/split_icon.py ${TAVRIN_ICON_FILE}
+            ${CMAKE_BINARY_DIR}
+    DEPENDS resources/icon/split_icon.py ${TAVRIN_ICON_FILE}
+    COMMENT "Splitting Tavrin.ico into the exe's icon resources"
+    VERBATIM)
+add_custom_target(tavrin_icon DEPENDS ${icon_resources})
 configure_file(resources/tavrin.manifest.in ${CMAKE_BINARY_DIR}/tavrin.manifest @ONLY)
 add_dependencies(Tavrin tavrin_icon)
-set_property(SOURCE resources/tavrin.rc APPEND PROPERTY OBJECT_DEPENDS ${TAVRIN_ICON_RESOURCES}
+set_property(SOURCE resources/tavrin.rc APPEND PROPERTY OBJECT_DEPENDS ${icon_resources}
                                                                    ${CMAKE_BINARY_DIR}/tavrin.manifest
                                                                    ${CMAKE_SOURCE_DIR}/resources/version.h)
 target_include_directories(Tavrin PRIVATE ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}/resources)

@@ -34,10 +34,10 @@ need_i386() {
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config g++-mingw-w64-i686-win32
                 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-                qt6-base-dev qt6-base-dev-tools libudev-dev libxcb1-dev)
+                qt6-base-dev qt6-base-dev-tools libudev-dev libxcb1-dev python3 icoutils)
 RUN_PACKAGES=(fonts-wqy-zenhei)
 WINE_PACKAGES=(wine64 fonts-wine locales)
 WINE32_PACKAGES=(wine32:i386)
-TEST_PACKAGES=(python3 python3-pefile librsvg2-bin pngquant icoutils googletest libgtest-dev xvfb
-               xauth x11-utils xdotool umockdev libumockdev-dev desktop-file-utils dpkg-dev
-               dosfstools exfatprogs ntfs-3g e2fsprogs btrfs-progs udftools genisoimage util-linux)
+TEST_PACKAGES=(python3-pefile librsvg2-bin pngquant googletest libgtest-dev xvfb xauth x11-utils
+               xdotool umockdev libumockdev-dev desktop-file-utils dpkg-dev dosfstools exfatprogs
+               ntfs-3g e2fsprogs btrfs-progs udftools genisoimage util-linux)
