@@ -85,14 +85,9 @@ struct Block {
     }
 };
 
-bool is_one_of(const char* text, std::initializer_list<std::string_view> choices) {
-    return text && std::find(choices.begin(), choices.end(), text) != choices.end();
-}
-
-// A whole disk the user can plug and pull: flagged removable by its driver, or on a bus
-// whose devices come and go whatever they say about themselves. Optical drives are
-// removable too but are drives of another type. On the mmc bus an SD card comes and goes;
-// an MMC card is the machine's built-in eMMC disk, which Windows counts as fixed.
+// A whole disk Windows calls removable: its removable medium bit is set. Optical drives have
+// it too but are drives of another type. On the mmc bus an SD card counts, as Windows counts
+// cards in built-in readers; an MMC card is the machine's built-in eMMC disk, which is fixed.
 bool is_removable_disk(udev_device* disk) {
     if (property(disk, "ID_CDROM") == "1") {
         return false;
@@ -100,17 +95,8 @@ bool is_removable_disk(udev_device* disk) {
     if (attribute(disk, "removable") == "1") {
         return true;
     }
-    for (udev_device* parent = udev_device_get_parent(disk); parent;
-         parent = udev_device_get_parent(parent)) {
-        const char* subsystem = udev_device_get_subsystem(parent);
-        if (is_one_of(subsystem, {"mmc"})) {
-            return attribute(parent, "type") != "MMC";
-        }
-        if (is_one_of(subsystem, {"usb", "sdio", "firewire", "ieee1394"})) {
-            return true;
-        }
-    }
-    return false;
+    udev_device* card = udev_device_get_parent_with_subsystem_devtype(disk, "mmc", nullptr);
+    return card && attribute(card, "type") != "MMC";
 }
 
 std::optional<Block> read_block(udev_device* device) {

@@ -72,13 +72,8 @@ bool removable(udev_device* disk) {
     if (value(udev_device_get_sysattr_value(disk, "removable")) == "1") {
         return true;
     }
-    for (udev_device* p = udev_device_get_parent(disk); p; p = udev_device_get_parent(p)) {
-        const std::string s = value(udev_device_get_subsystem(p));
-        if (s == "usb" || s == "mmc" || s == "sdio" || s == "firewire" || s == "ieee1394") {
-            return true;
-        }
-    }
-    return false;
+    udev_device* card = udev_device_get_parent_with_subsystem_devtype(disk, "mmc", nullptr);
+    return card && value(udev_device_get_sysattr_value(card, "type")) != "MMC";
 }
 
 // One look-up of a partition by name: whether it is a ready removable drive, and its serial.
