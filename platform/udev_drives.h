@@ -1,13 +1,15 @@
-// The machine's removable drives as udev knows them, asked afresh on every call.
+// The machine's removable drives as udev knows them, asked afresh on every call: the volumes
+// Windows 10 (1703 and later) gives a drive letter on the disks it calls removable.
 //
 // A removable disk is a whole block device whose `removable` attribute is 1 (the removable
 // medium bit Windows reads too), or an SD card on the mmc bus (Windows counts cards in built-in
 // readers as removable; an MMC card there is the machine's eMMC, which it does not). USB and
 // FireWire hard disks and sticks that call themselves fixed are fixed disks for Windows, and an
-// optical drive has a type of its own. Each partition of such a disk that holds a file system
-// Windows mounts from it (FAT12/16/32, exFAT, NTFS) is one logical disk; a disk without
-// partitions (a whole-disk file system, an empty card slot, a medium udev cannot read) is one
-// logical disk by itself. A logical disk is named by its kernel name: "sdb1".
+// optical drive has a type of its own. Each partition of a removable disk that Windows letters
+// (by its partition table entry) and that holds a file system Windows mounts from it
+// (FAT12/16/32, exFAT, NTFS) is one logical disk; a disk without partitions (a whole-disk file
+// system, an empty card slot, a medium udev cannot read) is one logical disk by itself. A
+// logical disk is named by its kernel name: "sdb1".
 #pragma once
 
 #include <cstdint>

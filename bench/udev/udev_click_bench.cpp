@@ -36,7 +36,8 @@ std::string stick_record(int i) {
     const std::string m = std::to_string(minor), m1 = std::to_string(minor + 1);
     return "P: " + scsi + "/block/" + disk + "/" + disk + "1\nN: " + disk +
            "1\nE: SUBSYSTEM=block\nE: DEVTYPE=partition\nE: MAJOR=8\nE: MINOR=" + m1 +
-           "\nE: ID_FS_TYPE=vfat\nE: ID_FS_USAGE=filesystem\nE: ID_FS_UUID=" + uuid +
+           "\nE: ID_FS_TYPE=vfat\nE: ID_FS_USAGE=filesystem" +
+           "\nE: ID_PART_ENTRY_SCHEME=dos\nE: ID_PART_ENTRY_TYPE=0xc\nE: ID_FS_UUID=" + uuid +
            "\nA: dev=8:" + m1 + "\nA: partition=1\nA: size=2097152\n\n" +  //
            "P: " + scsi + "/block/" + disk + "\nN: " + disk +
            "\nE: SUBSYSTEM=block\nE: DEVTYPE=disk\nE: MAJOR=8\nE: MINOR=" + m + "\nA: dev=8:" + m +
@@ -85,6 +86,7 @@ bool look_up(const std::string& name, long& serial) {
         udev_device* disk = udev_device_get_parent_with_subsystem_devtype(device, "block", "disk");
         const std::string uuid = value(udev_device_get_property_value(device, "ID_FS_UUID"));
         ready = disk && removable(disk) &&
+                value(udev_device_get_property_value(device, "ID_PART_ENTRY_TYPE")) == "0xc" &&
                 !value(udev_device_get_property_value(device, "ID_FS_TYPE")).empty() &&
                 std::atoll(value(udev_device_get_sysattr_value(device, "size")).c_str()) > 0 &&
                 uuid.size() == 9;
