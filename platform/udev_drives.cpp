@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <memory>
 #include <tuple>
 
@@ -29,10 +30,19 @@ using Context = Handle<udev, udev_unref>;
 using Device = Handle<udev_device, udev_device_unref>;
 using Enumeration = Handle<udev_enumerate, udev_enumerate_unref>;
 
+// Where udev keeps what it has found out about each device; libudev reads a device's
+// properties from there. It is missing where udev does not run (a container, WSL), and then no
+// device has any: a stick would look like one without a file system.
+constexpr const char* kUdevDatabase = "/run/udev/data";
+
 Context open_context() {
     Context context(udev_new());
     if (!context) {
         throw Error(codes::kUnexpected, Text(strings::kNoUdev));
+    }
+    std::error_code ignored;
+    if (!std::filesystem::is_directory(kUdevDatabase, ignored)) {
+        throw Error(codes::kUnexpected, Text(strings::kNoUdevDatabase));
     }
     return context;
 }
@@ -95,6 +105,7 @@ struct Block {
     unsigned partition_number = 0;  // 0 for a whole disk
     std::string disk_syspath;       // the whole disk: itself, or a partition's parent
     std::uint64_t size = 0;         // in 512-byte sectors; 0 when there is no medium
+    bool initialized = false;       // udev has finished probing it
     std::string fs_type, fs_usage, fs_uuid;
     std::string entry_scheme, entry_type, entry_flags;  // a partition's table entry
     // Whole disks only:
@@ -115,8 +126,8 @@ struct Block {
                 (attributes & kGptNoLetter) == 0);
     }
     // A partition of a removable disk is a logical disk when Windows letters it and mounts its
-    // file system.
-    bool is_drive() const { return lettered() && has_file_system(); }
+    // file system, or, not ready yet, while udev is still probing it.
+    bool is_drive() const { return !initialized || (lettered() && has_file_system()); }
     std::optional<std::int32_t> serial() const {
         if (size == 0 || !has_file_system()) {
             return std::nullopt;
@@ -160,6 +171,7 @@ std::optional<Block> read_block(udev_device* device) {
     block.name = copy(udev_device_get_sysname(device));
     block.syspath = copy(udev_device_get_syspath(device));
     block.size = number(attribute(device, "size"));
+    block.initialized = udev_device_get_is_initialized(device) > 0;
     block.fs_type = property(device, "ID_FS_TYPE");
     block.fs_usage = property(device, "ID_FS_USAGE");
     block.fs_uuid = property(device, "ID_FS_UUID");

@@ -9,7 +9,10 @@
 // (by its partition table entry) and that holds a file system Windows mounts from it
 // (FAT12/16/32, exFAT, NTFS) is one logical disk; a disk without partitions (a whole-disk file
 // system, an empty card slot, a medium udev cannot read) is one logical disk by itself. A
-// logical disk is named by its kernel name: "sdb1".
+// partition udev has not finished probing is a logical disk that is not ready yet. A logical
+// disk is named by its kernel name: "sdb1".
+//
+// Without udev's database (no udev here: a container, WSL) every call raises an error.
 #pragma once
 
 #include <cstdint>

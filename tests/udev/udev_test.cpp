@@ -91,12 +91,15 @@ void run_machines(const std::string& dir, const std::string& path) {
             } else if (step == "absent") {
                 EXPECT_EQ(error_of([&] { drive(word); }, word), codes::kDeviceUnavailable)
                     << machine;
+            } else if (step == "unready") {
+                const auto ready = [&] { EXPECT_FALSE(to_bool(drive(word).get(u"IsReady"))); };
+                EXPECT_EQ(error_of(ready), 0) << machine;
             }
-            (report += report.empty() ? "" : R"(\r\n)") += word;
+            (report += report.empty() ? "" : report == "error" ? " " : R"(\r\n)") += word;
         }
         if (step == "click") {
             EXPECT_EQ(Machine().click(), report) << machine;
-        } else if (step != "absent") {
+        } else if (step != "absent" && step != "unready") {
             plug(dir, plugged);
         }
     }
@@ -134,6 +137,8 @@ TEST(UdevObjects, AnswerAsTheClickNeedsWhenDrivesChangeBetweenCalls) {
     EXPECT_EQ(to_decimal(disks.get(u"Count")), u"1");
     plug(TAVRIN_TESTBEDS, {"udev", "fat_stick"});
     EXPECT_EQ(to_decimal(stick.get(u"SerialNumber")), u"-1056969216");
+    plug(TAVRIN_TESTBEDS, {"fat_stick"});  // udev does not run: the object says so
+    EXPECT_EQ(error_of([&] { stick.get(u"IsReady"); }, "udev 的设备数据库"), codes::kUnexpected);
 }
 
 }  // namespace
