@@ -42,8 +42,8 @@ bool plausible_kernel_name(std::string_view name);
 // The volume serial number Windows shows for a file system of type `fs_type` (ID_FS_TYPE)
 // whose identifier udev reports as `uuid` (ID_FS_UUID): FAT and exFAT "XXXX-XXXX" as hex,
 // NTFS the low half of its 64-bit serial. udev gives no identifier for a volume ID of zero,
-// so none is 0; so is a FAT volume without the extended boot signature, whose ID only the
-// device itself could tell. Nothing for other file systems, which Windows does not mount
+// so none is 0; so is a FAT12/16 volume without the extended boot signature, whose ID udev
+// does not read (Windows does). Nothing for other file systems, which Windows does not mount
 // from a removable disk (nor for UDF, whose serial Windows derives from a descriptor udev
 // does not expose), nor when the identifier does not have its file system's form.
 std::optional<std::int32_t> volume_serial(std::string_view fs_type, std::string_view uuid);
