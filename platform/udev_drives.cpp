@@ -136,9 +136,11 @@ struct Block {
     }
 };
 
-// A whole disk Windows calls removable: its removable medium bit is set. Optical drives have
-// it too but are drives of another type. On the mmc bus an SD card counts, as Windows counts
-// cards in built-in readers; an MMC card is the machine's built-in eMMC disk, which is fixed.
+// A whole disk Windows calls removable: its removable medium bit is set (learn.microsoft.com,
+// GetDriveTypeW: DRIVE_REMOVABLE "has removable media"; the DriveType constants count "all hard
+// drives, including hard drives that are removable" as fixed). Optical drives have the bit too
+// but are drives of another type. On the mmc bus an SD card counts, as Windows counts cards in
+// built-in readers; an MMC card is the machine's built-in eMMC disk, which is fixed.
 bool is_removable_disk(udev_device* disk) {
     if (property(disk, "ID_CDROM") == "1") {
         return false;
