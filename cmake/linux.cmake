@@ -29,24 +29,53 @@ foreach(size 16 24 32 48 64 72 96 128)
 endforeach()
 add_custom_target(tavrin_icon_pngs ALL DEPENDS ${icon_pngs})
 
-configure_file(resources/linux/tavrin.metainfo.xml.in ${CMAKE_BINARY_DIR}/tavrin.metainfo.xml
-               @ONLY)
+# The AppStream file is named after its component id.
+configure_file(resources/linux/com.corvane.tavrin.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/com.corvane.tavrin.metainfo.xml @ONLY)
+# The manual page and Debian's changelog, gzipped with no name or time in them.
+set(TAVRIN_MAINTAINER "${TAVRIN_COMPANY_NAME} <${TAVRIN_CONTACT}>")
+set(gzipped)
+foreach(file tavrin.1 changelog)
+    configure_file(resources/linux/${file}.in ${CMAKE_BINARY_DIR}/${file} @ONLY)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${file}.gz
+                       COMMAND gzip -9nkf ${CMAKE_BINARY_DIR}/${file}
+                       DEPENDS ${CMAKE_BINARY_DIR}/${file} VERBATIM)
+    list(APPEND gzipped ${CMAKE_BINARY_DIR}/${file}.gz)
+endforeach()
+add_custom_target(tavrin_gzipped ALL DEPENDS ${gzipped})
+configure_file(resources/linux/copyright.in ${CMAKE_BINARY_DIR}/copyright @ONLY)
 
 include(GNUInstallDirs)
 install(TARGETS tavrin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES resources/linux/tavrin.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${CMAKE_BINARY_DIR}/tavrin.metainfo.xml
+install(FILES ${CMAKE_BINARY_DIR}/com.corvane.tavrin.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CMAKE_BINARY_DIR}/tavrin.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${CMAKE_BINARY_DIR}/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavrin)
 install(DIRECTORY ${icon_theme_dir} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 
-# cpack: one .deb; dpkg-shlibdeps works out the Depends from the program's libraries.
+# cpack: one .deb; dpkg-shlibdeps works out the Depends from the program's libraries. A CJK
+# font is recommended so that the Chinese texts are not boxes on other desktops, and Qt's
+# Wayland plugin so that Wayland sessions get a native window.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavrin)
 set(CPACK_PACKAGE_VERSION ${TAVRIN_VERSION_TEXT})
 set(CPACK_PACKAGE_VENDOR "${TAVRIN_COMPANY_NAME}")
-set(CPACK_PACKAGE_CONTACT "${TAVRIN_COMPANY_NAME}")
+set(CPACK_PACKAGE_CONTACT "${TAVRIN_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "shows the volume serial numbers of inserted USB drives")
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "Tavrin shows the volume serial numbers of the USB flash drives and memory"
+    "cards plugged in, as Windows shows them for the same volumes. One click lists"
+    "each ready removable drive as its kernel name followed by the serial number"
+    "in signed decimal (sdb1:-1056969216); with none ready, it asks for one to be"
+    "inserted. The interface is Simplified Chinese."
+    "."
+    "It lists the FAT, exFAT and NTFS volumes Windows would give a drive letter,"
+    "and reads everything it needs from udev.")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-noto-cjk | fonts-wqy-zenhei | fonts-wqy-microhei, qt6-wayland")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <memory>
 #include <tuple>
 
@@ -29,10 +30,19 @@ using Context = Handle<udev, udev_unref>;
 using Device = Handle<udev_device, udev_device_unref>;
 using Enumeration = Handle<udev_enumerate, udev_enumerate_unref>;
 
+// Where udev keeps what it has found out about each device; libudev reads a device's
+// properties from there. It is missing where udev does not run (a container, WSL), and then no
+// device has any: a stick would look like one without a file system.
+constexpr const char* kUdevDatabase = "/run/udev/data";
+
 Context open_context() {
     Context context(udev_new());
     if (!context) {
         throw Error(codes::kUnexpected, Text(strings::kNoUdev));
+    }
+    std::error_code ignored;
+    if (!std::filesystem::is_directory(kUdevDatabase, ignored)) {
+        throw Error(codes::kUnexpected, Text(strings::kNoUdevDatabase));
     }
     return context;
 }
@@ -49,9 +59,9 @@ std::string attribute(udev_device* device, const char* name) {
     return copy(udev_device_get_sysattr_value(device, name));
 }
 
-std::uint64_t number(std::string_view text) {
+std::uint64_t number(std::string_view text, int base = 10) {
     std::uint64_t value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
+    std::from_chars(text.data(), text.data() + text.size(), value, base);
     return value;
 }
 
@@ -59,6 +69,32 @@ std::uint64_t number(std::string_view text) {
 bool mounted_by_windows(std::string_view fs_type) {
     return fs_type == "vfat" || fs_type == "exfat" || fs_type == "ntfs";
 }
+
+// The partition table entries Windows 10 (1703 and later) gives a drive letter on a removable
+// disk, as udev's ID_PART_ENTRY_SCHEME and ID_PART_ENTRY_TYPE spell them (libblkid writes a GPT
+// type GUID in lower case and an MBR type as "0x%x"). From Microsoft's documentation
+// (learn.microsoft.com):
+// - GPT, "PARTITION_INFORMATION_GPT structure (winioctl.h)": only PARTITION_BASIC_DATA_GUID
+//   partitions can be assigned drive letters (so never the EFI system partition), and not when
+//   GPT_BASIC_DATA_ATTRIBUTE_NO_DRIVE_LETTER (bit 63) or GPT_BASIC_DATA_ATTRIBUTE_HIDDEN (bit
+//   62) is set; the other attribute bits (read-only, required, ...) do not matter.
+// - MBR, "Disk Partition Types" and IsRecognizedPartition (winioctl.h): the recognised types
+//   PARTITION_FAT_12, PARTITION_FAT_16, PARTITION_HUGE, PARTITION_XINT13 (FAT16),
+//   PARTITION_IFS (NTFS, exFAT), PARTITION_FAT32 and PARTITION_FAT32_XINT13. Hidden types
+//   (0x11, 0x14, 0x16, 0x17, 0x1B, 0x1C, 0x1E), the EFI type 0xEF and extended partitions are not
+//   recognised; the recognised types with the high bits 0x80 or 0xC0 (a member of an old
+//   Windows NT mirror or stripe set, "Disk Partition Types") are no volume of their own.
+constexpr std::string_view kLetteredEntries[] = {
+    "gpt ebd0a0a2-b9e5-4433-87c0-68b6b72699c7",  // PARTITION_BASIC_DATA_GUID
+    "dos 0x1",                                   // PARTITION_FAT_12
+    "dos 0x4",                                   // PARTITION_FAT_16
+    "dos 0x6",                                   // PARTITION_HUGE
+    "dos 0x7",                                   // PARTITION_IFS
+    "dos 0xb",                                   // PARTITION_FAT32
+    "dos 0xc",                                   // PARTITION_FAT32_XINT13
+    "dos 0xe",                                   // PARTITION_XINT13
+};
+constexpr std::uint64_t kGptNoLetter = 0xC000000000000000;  // bits 63 and 62 (MBR: 0 or 0x80)
 
 // What the program needs to know about one block device, copied out of udev so that the
 // device can be released at once.
@@ -69,7 +105,9 @@ struct Block {
     unsigned partition_number = 0;  // 0 for a whole disk
     std::string disk_syspath;       // the whole disk: itself, or a partition's parent
     std::uint64_t size = 0;         // in 512-byte sectors; 0 when there is no medium
+    bool initialized = false;       // udev has finished probing it
     std::string fs_type, fs_usage, fs_uuid;
+    std::string entry_scheme, entry_type, entry_flags;  // a partition's table entry
     // Whole disks only:
     dev_t devnum = 0;
     bool removable = false;
@@ -77,6 +115,19 @@ struct Block {
     bool has_file_system() const {
         return mounted_by_windows(fs_type) && (fs_usage.empty() || fs_usage == "filesystem");
     }
+    // Whether Windows letters a partition with this table entry; without one (udev gives none,
+    // or there is no table) the file system alone decides.
+    bool lettered() const {
+        const std::string entry = entry_scheme + ' ' + entry_type;
+        const std::string_view flags = entry_flags;  // "0x%llx", only when not 0
+        const std::uint64_t attributes = flags.starts_with("0x") ? number(flags.substr(2), 16) : 0;
+        return entry_scheme.empty() ||
+               (std::ranges::find(kLetteredEntries, entry) != std::end(kLetteredEntries) &&
+                (attributes & kGptNoLetter) == 0);
+    }
+    // A partition of a removable disk is a logical disk when Windows letters it and mounts its
+    // file system, or, not ready yet, while udev is still probing it.
+    bool is_drive() const { return !initialized || (lettered() && has_file_system()); }
     std::optional<std::int32_t> serial() const {
         if (size == 0 || !has_file_system()) {
             return std::nullopt;
@@ -85,14 +136,11 @@ struct Block {
     }
 };
 
-bool is_one_of(const char* text, std::initializer_list<std::string_view> choices) {
-    return text && std::find(choices.begin(), choices.end(), text) != choices.end();
-}
-
-// A whole disk the user can plug and pull: flagged removable by its driver, or on a bus
-// whose devices come and go whatever they say about themselves. Optical drives are
-// removable too but are drives of another type. On the mmc bus an SD card comes and goes;
-// an MMC card is the machine's built-in eMMC disk, which Windows counts as fixed.
+// A whole disk Windows calls removable: its removable medium bit is set (learn.microsoft.com,
+// GetDriveTypeW: DRIVE_REMOVABLE "has removable media"; the DriveType constants count "all hard
+// drives, including hard drives that are removable" as fixed). Optical drives have the bit too
+// but are drives of another type. On the mmc bus an SD card counts, as Windows counts cards in
+// built-in readers; an MMC card is the machine's built-in eMMC disk, which is fixed.
 bool is_removable_disk(udev_device* disk) {
     if (property(disk, "ID_CDROM") == "1") {
         return false;
@@ -100,17 +148,8 @@ bool is_removable_disk(udev_device* disk) {
     if (attribute(disk, "removable") == "1") {
         return true;
     }
-    for (udev_device* parent = udev_device_get_parent(disk); parent;
-         parent = udev_device_get_parent(parent)) {
-        const char* subsystem = udev_device_get_subsystem(parent);
-        if (is_one_of(subsystem, {"mmc"})) {
-            return attribute(parent, "type") != "MMC";
-        }
-        if (is_one_of(subsystem, {"usb", "sdio", "firewire", "ieee1394"})) {
-            return true;
-        }
-    }
-    return false;
+    udev_device* card = udev_device_get_parent_with_subsystem_devtype(disk, "mmc", nullptr);
+    return card && attribute(card, "type") != "MMC";
 }
 
 std::optional<Block> read_block(udev_device* device) {
@@ -134,9 +173,13 @@ std::optional<Block> read_block(udev_device* device) {
     block.name = copy(udev_device_get_sysname(device));
     block.syspath = copy(udev_device_get_syspath(device));
     block.size = number(attribute(device, "size"));
+    block.initialized = udev_device_get_is_initialized(device) > 0;
     block.fs_type = property(device, "ID_FS_TYPE");
     block.fs_usage = property(device, "ID_FS_USAGE");
     block.fs_uuid = property(device, "ID_FS_UUID");
+    block.entry_scheme = property(device, "ID_PART_ENTRY_SCHEME");
+    block.entry_type = property(device, "ID_PART_ENTRY_TYPE");
+    block.entry_flags = property(device, "ID_PART_ENTRY_FLAGS");
     return block;
 }
 
@@ -231,7 +274,7 @@ std::vector<std::string> list() {
         for (const Block& partition : partitions) {
             if (partition.disk_syspath == disk.syspath) {
                 partitioned = true;
-                if (partition.has_file_system()) {
+                if (partition.is_drive()) {
                     entries.push_back({order(partition.partition_number), partition.name});
                 }
             }
@@ -268,7 +311,7 @@ Drive look_up(std::string_view name) {
     if (block->partition) {
         udev_device* disk =
             udev_device_get_parent_with_subsystem_devtype(device.get(), "block", "disk");
-        if (!is_removable_disk(disk) || !block->has_file_system()) {
+        if (!is_removable_disk(disk) || !block->is_drive()) {
             return {};
         }
     } else if (!block->removable || has_partitions(context.get(), device.get())) {

@@ -1,13 +1,18 @@
-// The machine's removable drives as udev knows them, asked afresh on every call.
+// The machine's removable drives as udev knows them, asked afresh on every call: the volumes
+// Windows 10 (1703 and later) gives a drive letter on the disks it calls removable.
 //
-// A removable disk is a whole block device whose `removable` attribute is 1, or one that hangs
-// off a USB, SD/SDIO or FireWire bus (an SD card in a built-in reader and a USB stick that
-// calls itself fixed both count); an MMC card on the mmc bus, which is an internal eMMC disk,
-// is not, nor is an optical drive (Windows gives it a type of its own). Each partition of such
-// a disk that holds a file system Windows mounts from it (FAT12/16/32, exFAT, NTFS) is one
-// logical disk; a disk without partitions (a whole-disk file system, an empty card slot, a
-// medium udev cannot read) is one logical disk by itself. A logical disk is named by its
-// kernel name: "sdb1".
+// A removable disk is a whole block device whose `removable` attribute is 1 (the removable
+// medium bit Windows reads too), or an SD card on the mmc bus (Windows counts cards in built-in
+// readers as removable; an MMC card there is the machine's eMMC, which it does not). USB and
+// FireWire hard disks and sticks that call themselves fixed are fixed disks for Windows, and an
+// optical drive has a type of its own. Each partition of a removable disk that Windows letters
+// (by its partition table entry) and that holds a file system Windows mounts from it
+// (FAT12/16/32, exFAT, NTFS) is one logical disk; a disk without partitions (a whole-disk file
+// system, an empty card slot, a medium udev cannot read) is one logical disk by itself. A
+// partition udev has not finished probing is a logical disk that is not ready yet. A logical
+// disk is named by its kernel name: "sdb1".
+//
+// Without udev's database (no udev here: a container, WSL) every call raises an error.
 #pragma once
 
 #include <cstdint>
@@ -37,8 +42,8 @@ bool plausible_kernel_name(std::string_view name);
 // The volume serial number Windows shows for a file system of type `fs_type` (ID_FS_TYPE)
 // whose identifier udev reports as `uuid` (ID_FS_UUID): FAT and exFAT "XXXX-XXXX" as hex,
 // NTFS the low half of its 64-bit serial. udev gives no identifier for a volume ID of zero,
-// so none is 0; so is a FAT volume without the extended boot signature, whose ID only the
-// device itself could tell. Nothing for other file systems, which Windows does not mount
+// so none is 0; so is a FAT12/16 volume without the extended boot signature, whose ID udev
+// does not read (Windows does). Nothing for other file systems, which Windows does not mount
 // from a removable disk (nor for UDF, whose serial Windows derives from a descriptor udev
 // does not expose), nor when the identifier does not have its file system's form.
 std::optional<std::int32_t> volume_serial(std::string_view fs_type, std::string_view uuid);

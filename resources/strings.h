@@ -35,6 +35,9 @@ inline constexpr platform::TextView kUnsupportedQuery =
 inline constexpr platform::TextView kDeviceUnavailableNamed = u"设备不可用：%。";
 inline constexpr platform::TextView kDiskNotReadyNamed = u"磁盘未准备好：%。";
 inline constexpr platform::TextView kNoUdev = u"无法读取设备信息（udev 不可用）。";
+inline constexpr platform::TextView kNoUdevDatabase =
+    u"无法读取设备信息：udev 的设备数据库（/run/udev/data）不存在。"
+    u"本系统没有运行 udev（例如在容器或 WSL 中），无法识别U盘。";
 inline constexpr platform::TextView kCannotListDevices = u"无法枚举块设备。";
 
 // The run time's own descriptions of the failures it reports, worded as a Simplified Chinese

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release files twice, in two different folders at two different times (the
-# second from a copy of the tree made elsewhere), and checks that they are the same bytes.
+# second from a copy of the tree made elsewhere), and checks that they are the same bytes, and
+# that lintian (pedantic) and AppStream's validator report nothing on the Debian package.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-reproducible.XXXXXX")
@@ -21,3 +22,8 @@ if ! diff "$work/first/SHA256SUMS" "$work/second/SHA256SUMS"; then
     exit 1
 fi
 echo "ok: the release files are the same bytes in both builds"
+lintian --pedantic --fail-on error,warning,pedantic "$work"/first/*.deb
+dpkg-deb -x "$work"/first/*.deb "$work/tree"
+appstreamcli validate-tree --no-net --pedantic "$work/tree" | tee "$work/appstream"
+! grep -q '^ *[EWIP]: ' "$work/appstream" || exit 1
+echo "ok: lintian and appstreamcli accept the package"

@@ -2,8 +2,8 @@
 # Builds everything and runs every test: on the host build the unit, udev and Qt tests, again
 # under AddressSanitizer, LeakSanitizer and UBSan; for each Windows exe, the 32-bit release
 # build and the 64-bit one, the static checks, the COM layer under Wine and the real window
-# under Wine and Xvfb; and that two builds of the release files are the same bytes. Prints one
-# pass/fail total.
+# under Wine and Xvfb; that two builds of the release files are the same bytes; and that
+# lintian and AppStream's validator accept the Debian package. Prints one pass/fail total.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/deps.sh
@@ -37,7 +37,7 @@ for preset in "${presets[@]}"; do
     passed=$((passed + total - failures))
     failed=$((failed + failures))
 done
-echo "=== reproducible builds"
+echo "=== release files: reproducible, and a Debian package lintian and appstreamcli accept"
 if bash tests/reproducible.sh; then
     passed=$((passed + 1))
 else

@@ -1,13 +1,14 @@
 // The udev back end under umockdev: the real click on the machines of machines.txt and of the
 // images make_images.py makes, and the objects the click uses where a drive changes meanwhile.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <umockdev.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -37,8 +38,10 @@ Object drive(const std::string& id) {
     return file_system.call(u"GetDrive", Text(id.begin(), id.end())).object();
 }
 
-// A fresh sysfs, the old one gone first (one at a time), with these record files of `dir`.
-void plug(const std::string& dir, const std::vector<std::string>& files) {
+// A fresh sysfs, the old one gone first (one at a time), with these record files of `dir`, and
+// with "udev" among them udev's database: an entry per block device udev has initialized.
+void plug(const std::string& dir, std::vector<std::string> files) {
+    const bool udev = std::erase(files, "udev") > 0;
     static std::shared_ptr<UMockdevTestbed> testbed;
     testbed.reset();
     testbed.reset(umockdev_testbed_new(), g_object_unref);
@@ -47,6 +50,23 @@ void plug(const std::string& dir, const std::vector<std::string>& files) {
         const std::string path = dir + "/" + file + ".umockdev";
         ASSERT_TRUE(umockdev_testbed_add_from_file(testbed.get(), path.c_str(), &error))
             << error->message;
+    }
+    g_autofree gchar* root_dir = umockdev_testbed_get_root_dir(testbed.get());
+    const std::filesystem::path root = root_dir;
+    std::filesystem::remove("/run/udev");
+    if (!udev) {
+        return;
+    }
+    std::filesystem::create_directories(root / "run/udev/data");
+    std::filesystem::create_directory_symlink(root / "run/udev", "/run/udev");
+    std::error_code none;  // no block devices
+    for (const auto& device : std::filesystem::directory_iterator(root / "sys/dev/block", none)) {
+        std::stringstream uevent;
+        uevent << std::ifstream(device.path() / "uevent").rdbuf();
+        if (const auto at = uevent.str().find("USEC_INITIALIZED="); at != std::string::npos) {
+            std::ofstream((root / "run/udev/data/b") += device.path().filename())
+                << "I:" << std::stoull(uevent.str().substr(at + 17)) << "\nV:1\n";
+        }
     }
 }
 
@@ -61,7 +81,7 @@ void run_machines(const std::string& dir, const std::string& path) {
         words >> step;
         if (step == "machine") {
             machine = line;
-            plugged.clear();
+            plugged = {"udev"};
         }
         while (words >> word) {
             if (step == "plug") {
@@ -71,12 +91,15 @@ void run_machines(const std::string& dir, const std::string& path) {
             } else if (step == "absent") {
                 EXPECT_EQ(error_of([&] { drive(word); }, word), codes::kDeviceUnavailable)
                     << machine;
+            } else if (step == "unready") {
+                const auto ready = [&] { EXPECT_FALSE(to_bool(drive(word).get(u"IsReady"))); };
+                EXPECT_EQ(error_of(ready), 0) << machine;
             }
-            (report += report.empty() ? "" : R"(\r\n)") += word;
+            (report += report.empty() ? "" : report == "error" ? " " : R"(\r\n)") += word;
         }
         if (step == "click") {
             EXPECT_EQ(Machine().click(), report) << machine;
-        } else if (step != "absent") {
+        } else if (step != "absent" && step != "unready") {
             plug(dir, plugged);
         }
     }
@@ -105,15 +128,17 @@ TEST(UdevObjects, AnswerAsTheClickNeedsWhenDrivesChangeBetweenCalls) {
     EXPECT_FALSE(udev_drives::plausible_kernel_name(".."));
 
     // A kept drive object asks udev at every read; a query's result stays as it was.
-    plug(TAVRIN_TESTBEDS, {"fat_stick"});
+    plug(TAVRIN_TESTBEDS, {"udev", "fat_stick"});
     const Object disks = query(u"select * from win32_logicaldisk where drivetype = 2");
     const Object stick = drive("sdb1:\\");
-    plug(TAVRIN_TESTBEDS, {});
+    plug(TAVRIN_TESTBEDS, {"udev"});
     EXPECT_EQ(error_of([&] { stick.get(u"SerialNumber"); }, "sdb1:"), codes::kDiskNotReady);
     EXPECT_FALSE(to_bool(stick.get(u"IsReady")));
     EXPECT_EQ(to_decimal(disks.get(u"Count")), u"1");
-    plug(TAVRIN_TESTBEDS, {"fat_stick"});
+    plug(TAVRIN_TESTBEDS, {"udev", "fat_stick"});
     EXPECT_EQ(to_decimal(stick.get(u"SerialNumber")), u"-1056969216");
+    plug(TAVRIN_TESTBEDS, {"fat_stick"});  // udev does not run: the object says so
+    EXPECT_EQ(error_of([&] { stick.get(u"IsReady"); }, "udev 的设备数据库"), codes::kUnexpected);
 }
 
 }  // namespace
@@ -121,8 +146,11 @@ TEST(UdevObjects, AnswerAsTheClickNeedsWhenDrivesChangeBetweenCalls) {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     const char* preload = std::getenv("LD_PRELOAD");  // set by umockdev-wrapper
-    if (preload == nullptr || std::strstr(preload, "libumockdev-preload") == nullptr) {
-        std::fputs("run it under umockdev-wrapper, which gives it a mocked /sys\n", stderr);
+    // udev's database goes in a /run of its own (Debian 12's umockdev leaves /run/udev alone).
+    if (preload == nullptr || std::strstr(preload, "libumockdev-preload") == nullptr ||
+        unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        mount("tmpfs", "/run", "tmpfs", 0, "mode=0755")) {
+        std::fputs("run it as root or under unshare -r, and under umockdev-wrapper\n", stderr);
         return 2;
     }
     return RUN_ALL_TESTS();
