@@ -40,6 +40,12 @@ set_property(SOURCE resources/tavrin.rc APPEND PROPERTY OBJECT_DEPENDS ${TAVRIN_
                                                                    ${CMAKE_BINARY_DIR}/tavrin.manifest
                                                                    ${CMAKE_SOURCE_DIR}/resources/version.h)
 target_include_directories(Tavrin PRIVATE ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}/resources)
+# Run from the page file, not paged in from the stick it was started from, which the user may
+# pull while it runs (its notice asks for sticks to be inserted). Debian's own interpreter.
+find_program(TAVRIN_PYTHON python3 HINTS /usr/bin NO_DEFAULT_PATH REQUIRED)
+add_custom_command(TARGET Tavrin POST_BUILD
+                   COMMAND ${TAVRIN_PYTHON} ${CMAKE_SOURCE_DIR}/cmake/run_from_swap.py
+                           $<TARGET_FILE:Tavrin>)
 
 # cpack: the exe and a short read-me in one zip per architecture.
 install(TARGETS Tavrin RUNTIME DESTINATION .)
