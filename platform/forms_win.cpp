@@ -389,8 +389,9 @@ class WinForm final : public Form, public Runtime {
     }
 
     // Keys the form handles itself: Tab and Shift+Tab move between the controls (a
-    // multi-line text box would otherwise keep them), Enter on a button clicks it, Ctrl+A
-    // selects all of a text box.
+    // multi-line text box would otherwise keep them), Esc does nothing (the form has no cancel
+    // button, and a multi-line edit that believes it is in a dialog closes its parent on Esc),
+    // Enter on a button clicks it, Ctrl+A selects all of a text box.
     bool handle_keyboard(const MSG& message) {
         if (message.message != WM_KEYDOWN || !IsChild(window_, message.hwnd)) {
             return false;
@@ -406,6 +407,9 @@ class WinForm final : public Form, public Runtime {
             if (const HWND next = GetNextDlgTabItem(window_, message.hwnd, backwards)) {
                 SetFocus(next);  // WM_NEXTDLGCTL is for dialogs: DefWindowProc ignores it
             }
+            return true;
+        }
+        if (message.wParam == VK_ESCAPE) {
             return true;
         }
         if (control == nullptr) {
