@@ -117,6 +117,14 @@ unique_hfont default_font(int dpi) {
     return unique_hfont(nullptr);  // the control's own default then
 }
 
+// Whether the user has a high-contrast scheme on: then the scheme's colours are the only ones
+// to use, whatever a control's own colour.
+bool high_contrast() {
+    HIGHCONTRASTW setting{sizeof setting, 0, nullptr};
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof setting, &setting, 0) &&
+           (setting.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
 unique_hfont create_font(const Font& font, int dpi) {
     LOGFONTW log{};
     log.lfHeight = font_height_pixels(font.tenths_of_points, dpi);
@@ -450,8 +458,11 @@ class WinForm final : public Form, public Runtime {
                 }
                 return 0;
             case WM_CTLCOLOREDIT: {
+                // In high contrast, the system's colours for edits: COLOR_WINDOW behind
+                // COLOR_WINDOWTEXT.
                 const LiveControl* control = live_control(reinterpret_cast<HWND>(lparam));
-                if (control != nullptr && control->back_brush) {
+                if (control != nullptr && control->back_brush && !high_contrast()) {
+
                     const HDC dc = reinterpret_cast<HDC>(wparam);
                     SetBkColor(dc, *control->description->back_colour);
                     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
@@ -459,6 +470,15 @@ class WinForm final : public Form, public Runtime {
                 }
                 break;
             }
+            case WM_SYSCOLORCHANGE:  // the common controls hear of it from their parent only
+                for (const LiveControl& control : controls_) {
+                    SendMessageW(control.window, message, wparam, lparam);
+                }
+                [[fallthrough]];
+            case WM_SETTINGCHANGE:  // high contrast on or off among others: painted again at once
+                RedrawWindow(window_, nullptr, nullptr,
+                             RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+                break;
             case WM_ACTIVATE:
                 // Like a dialog: the focus leaves with the window and comes back to where it was.
                 if (LOWORD(wparam) == WA_INACTIVE) {
