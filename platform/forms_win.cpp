@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <tuple>
@@ -123,6 +125,18 @@ bool high_contrast() {
     HIGHCONTRASTW setting{sizeof setting, 0, nullptr};
     return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof setting, &setting, 0) &&
            (setting.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+// Gives a control the name a screen reader announces, through the system's annotation service
+// (oleacc, which COM loads from the system directory). Without it a reader says only what kind
+// of control it is, which is no reason to stop the program.
+void set_accessible_name(HWND control, TextView name) {
+    Microsoft::WRL::ComPtr<IAccPropServices> services;
+    if (SUCCEEDED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IAccPropServices, &services))) {
+        services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                 PROPID_ACC_NAME, wide(name).c_str());
+    }
 }
 
 unique_hfont create_font(const Font& font, int dpi) {
@@ -349,6 +363,9 @@ class WinForm final : public Form, public Runtime {
         }
         if (!control.tool_tip.empty()) {
             add_tool_tip(window, control.tool_tip, instance);
+        }
+        if (!control.accessible_name.empty()) {
+            set_accessible_name(window, control.accessible_name);
         }
     }
 
