@@ -46,6 +46,7 @@ find_program(TAVRIN_PYTHON python3 HINTS /usr/bin NO_DEFAULT_PATH REQUIRED)
 add_custom_command(TARGET Tavrin POST_BUILD
                    COMMAND ${TAVRIN_PYTHON} ${CMAKE_SOURCE_DIR}/cmake/run_from_swap.py
                            $<TARGET_FILE:Tavrin>)
+set_property(TARGET Tavrin APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/run_from_swap.py)
 
 # cpack: the exe and a short read-me in one zip per architecture.
 install(TARGETS Tavrin RUNTIME DESTINATION .)

@@ -12,9 +12,8 @@ namespace e2e {
 inline constexpr wchar_t kProbeMessage[] = L"TavrinE2eProbe";
 
 struct Probe {
-    // What Windows does and Wine cannot, staged from Tavrin's start by the library's CBT hook
-    // (on_start), which points Tavrin's imports of SystemParametersInfoW and CoCreateInstance at
-    // its own. The driver keeps it across requests.
+    // What Windows does and Wine cannot, staged by on_start for a Tavrin from its start; the
+    // driver keeps it across requests.
     struct {
         bool refuse_second_control;  // as when the system runs out of window handles
         int frame_error;             // pixels more each way in the form's size as Windows makes it
