@@ -178,11 +178,12 @@ class ScenarioTest : public testing::Test {
             EXPECT_FALSE(answer.moved_while_hidden) << "moved while Windows took it for hidden";
         } else if (verb == L"frame-error") {
             shared_probe->staged.frame_error = std::stoi(argument);
-        } else if (verb ==
-                   L"high-contrast") {  // on or off, and the news of it, as Windows sends it
+        } else if (verb == L"high-contrast") {  // on or off, and the news as Windows sends it
             shared_probe->staged.high_contrast = argument == L"on";
-            SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0,
-                                SMTO_ABORTIFHUNG, kWaitMs, nullptr);
+            for (const UINT news : {WM_SETTINGCHANGE, WM_SYSCOLORCHANGE})
+                SendMessageTimeoutW(HWND_BROADCAST, news,
+                                    news == WM_SETTINGCHANGE ? SPI_SETHIGHCONTRAST : 0, 0,
+                                    SMTO_ABORTIFHUNG, kWaitMs, nullptr);
         } else if (verb == L"start" || verb == L"start-broken") {
             shared_probe->staged.refuse_second_control = verb == L"start-broken";
             std::wstring command = L"\"" + tavrin_exe + L"\" " + argument;
