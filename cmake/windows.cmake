@@ -33,7 +33,8 @@ target_link_libraries(tavrin_windows PUBLIC tavrin_portable ole32 oleaut32 uuid 
 
 add_executable(Tavrin WIN32 shell/main_win.cpp resources/tavrin.rc)
 target_link_libraries(Tavrin PRIVATE tavrin_windows)
-# The resource script finds the icon's resources and the manifest in the build tree.
+# The resource script finds the icon's resources and the manifest in the build tree. Build steps
+# run Debian's own interpreter.
 find_program(TAVRIN_PYTHON python3 HINTS /usr/bin NO_DEFAULT_PATH REQUIRED)
 set(icon_resources ${CMAKE_BINARY_DIR}/icon-group.bin)
 foreach(id RANGE 30001 30012)
@@ -53,6 +54,12 @@ set_property(SOURCE resources/tavrin.rc APPEND PROPERTY OBJECT_DEPENDS ${icon_re
                                                                    ${CMAKE_BINARY_DIR}/tavrin.manifest
                                                                    ${CMAKE_SOURCE_DIR}/resources/version.h)
 target_include_directories(Tavrin PRIVATE ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}/resources)
+# Run from the page file, not paged in from the stick it was started from, which the user may
+# pull while it runs (its notice asks for sticks to be inserted).
+add_custom_command(TARGET Tavrin POST_BUILD
+                   COMMAND ${TAVRIN_PYTHON} ${CMAKE_SOURCE_DIR}/cmake/run_from_swap.py
+                           $<TARGET_FILE:Tavrin>)
+set_property(TARGET Tavrin APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/run_from_swap.py)
 
 # cpack: the exe and a short read-me in one zip per architecture.
 install(TARGETS Tavrin RUNTIME DESTINATION .)

@@ -50,6 +50,7 @@ struct Control {
     int tab_index;
     TextView caption{};  // initial text of a text box
     TextView tool_tip{};
+    TextView accessible_name{};  // what screen readers call it, where no caption says
     const Font* font = nullptr;  // null: the platform's default
     std::optional<Colour> back_colour{};
     bool multi_line = false;

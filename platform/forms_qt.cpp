@@ -204,6 +204,9 @@ void QtForm::create_control(const Control& control) {
     if (!control.tool_tip.empty()) {
         widget->setToolTip(qstring(control.tool_tip));
     }
+    if (!control.accessible_name.empty()) {
+        widget->setAccessibleName(qstring(control.accessible_name));
+    }
     controls_.push_back({&control, widget});
 }
 

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <tuple>
@@ -13,6 +15,7 @@
 #include "platform/events.h"
 #include "platform/forms.h"
 #include "platform/handles_win.h"
+#include "platform/startup_win.h"
 #include "platform/text_win.h"
 
 namespace platform {
@@ -53,11 +56,7 @@ void find(Pointer& function, HMODULE library, const char* name) {
 const DpiFunctions& dpi_functions() {
     static const DpiFunctions functions = [] {
         DpiFunctions found{};
-        wchar_t shcore[MAX_PATH];
-        const UINT length = GetSystemDirectoryW(shcore, MAX_PATH - 12);
-        lstrcpyW(shcore + length, L"\\shcore.dll");
-        find(found.dpi_for_monitor, length != 0 ? LoadLibraryW(shcore) : nullptr,
-             "GetDpiForMonitor");
+        find(found.dpi_for_monitor, load_system_library(L"shcore.dll"), "GetDpiForMonitor");
         const HMODULE user32 = GetModuleHandleW(L"user32.dll");
         find(found.adjust_for_dpi, user32, "AdjustWindowRectExForDpi");
         find(found.metrics_for_dpi, user32, "GetSystemMetricsForDpi");
@@ -101,20 +100,41 @@ SIZE window_size(SIZE client, DWORD style, DWORD ex_style, int dpi) {
     return SIZE{frame.right - frame.left, frame.bottom - frame.top};
 }
 
-// The font the platform uses for dialog text at `dpi`, for controls that name none.
-unique_hfont default_font(int dpi) {
+// One of the fonts the platform uses at `dpi`: dialog text (lfMessageFont) for controls that
+// name none, status text (lfStatusFont) for tool tips.
+unique_hfont system_font(int dpi, LOGFONTW NONCLIENTMETRICSW::*which) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     const auto function = dpi_functions().parameters_for_dpi;
     if (function != nullptr &&
         function(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, static_cast<UINT>(dpi))) {
-        return unique_hfont(CreateFontIndirectW(&metrics.lfMessageFont));
+        return unique_hfont(CreateFontIndirectW(&(metrics.*which)));
     }
     if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, system_dpi());
-        return unique_hfont(CreateFontIndirectW(&metrics.lfMessageFont));
+        (metrics.*which).lfHeight = MulDiv((metrics.*which).lfHeight, dpi, system_dpi());
+        return unique_hfont(CreateFontIndirectW(&(metrics.*which)));
     }
     return unique_hfont(nullptr);  // the control's own default then
+}
+
+// Whether the user has a high-contrast scheme on: then the scheme's colours are the only ones
+// to use, whatever a control's own colour.
+bool high_contrast() {
+    HIGHCONTRASTW setting{sizeof setting, 0, nullptr};
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof setting, &setting, 0) &&
+           (setting.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+// Gives a control the name a screen reader announces, through the system's annotation service
+// (oleacc, which COM loads from the system directory). Without it a reader says only what kind
+// of control it is, which is no reason to stop the program.
+void set_accessible_name(HWND control, TextView name) {
+    Microsoft::WRL::ComPtr<IAccPropServices> services;
+    if (SUCCEEDED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IAccPropServices, &services))) {
+        services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                 PROPID_ACC_NAME, wide(name).c_str());
+    }
 }
 
 unique_hfont create_font(const Font& font, int dpi) {
@@ -198,18 +218,22 @@ class WinForm final : public Form, public Runtime {
         const HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
         dpi_ = monitor_dpi(primary);
         const SIZE size = window_size(client_size(dpi_), style(), kExStyle, dpi_);
+        const std::wstring caption = wide(description_.caption);
+        if (CreateWindowExW(kExStyle, kFormClass, caption.c_str(), style(), 0, 0, size.cx, size.cy,
+                            nullptr, nullptr, instance, this) == nullptr) {
+            raise_last_error();
+        }
+        fit_client_area();
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;
         GetMonitorInfoW(primary, &monitor);
         const RECT& screen = monitor.rcMonitor;
-        const int left = screen.left + (screen.right - screen.left - size.cx) / 2;
-        const int top = screen.top + (screen.bottom - screen.top - size.cy) / 2;
-
-        const std::wstring caption = wide(description_.caption);
-        if (CreateWindowExW(kExStyle, kFormClass, caption.c_str(), style(), left, top, size.cx,
-                            size.cy, nullptr, nullptr, instance, this) == nullptr) {
-            raise_last_error();
-        }
+        RECT frame{};
+        GetWindowRect(window_, &frame);
+        SetWindowPos(window_, nullptr,
+                     screen.left + (screen.right - screen.left - (frame.right - frame.left)) / 2,
+                     screen.top + (screen.bottom - screen.top - (frame.bottom - frame.top)) / 2, 0,
+                     0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         // Creation order is tab order.
         for (const Control* control : in_tab_order(description_)) {
             create_control(*control, instance);
@@ -270,7 +294,13 @@ class WinForm final : public Form, public Runtime {
     // Makes the fonts and the icons for the current DPI and gives them to the windows; the
     // ones they replace go after that.
     void set_fonts_and_icons() {
-        unique_hfont replaced_default = std::exchange(default_font_, default_font(dpi_));
+        unique_hfont replaced_default =
+            std::exchange(default_font_, system_font(dpi_, &NONCLIENTMETRICSW::lfMessageFont));
+        unique_hfont replaced_tip_font =
+            std::exchange(tip_font_, system_font(dpi_, &NONCLIENTMETRICSW::lfStatusFont));
+        if (tool_tips_ != nullptr) {
+            SendMessageW(tool_tips_, WM_SETFONT, reinterpret_cast<WPARAM>(tip_font_.get()), FALSE);
+        }
         for (LiveControl& control : controls_) {
             unique_hfont replaced = std::move(control.font);
             if (control.description->font != nullptr) {
@@ -292,31 +322,39 @@ class WinForm final : public Form, public Runtime {
         }
     }
 
-    // Lays the window out again at a new DPI from the same table, with nothing drawn until
-    // it is all in place: the window at the rectangle Windows suggests, its client area the
-    // table's size at the new DPI, the controls, their fonts and the icons.
+    // Makes the client area the table's size at the current DPI, keeping the window's corner,
+    // where the frame Windows gave the window is not the one asked for: Windows 8.1 and 10
+    // before 1703 (per-monitor v1) do not scale the frame on a monitor whose DPI is not the
+    // system's.
+    void fit_client_area() {
+        RECT client{};
+        RECT frame{};
+        GetClientRect(window_, &client);
+        GetWindowRect(window_, &frame);
+        const SIZE wanted = client_size(dpi_);
+        if (client.right != wanted.cx || client.bottom != wanted.cy) {
+            SetWindowPos(window_, nullptr, 0, 0,
+                         frame.right - frame.left + wanted.cx - client.right,
+                         frame.bottom - frame.top + wanted.cy - client.bottom,
+                         SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+        }
+    }
+
+    // Lays the window out again at a new DPI from the same table, then draws it all once: the
+    // window at the rectangle Windows suggests, its client area the table's size at the new
+    // DPI, the controls, their fonts and the icons.
     void change_dpi(int dpi, const RECT& suggested) {
         dpi_ = dpi;
-        SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
         SetWindowPos(window_, nullptr, suggested.left, suggested.top,
                      suggested.right - suggested.left, suggested.bottom - suggested.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        RECT client{};
-        GetClientRect(window_, &client);
-        const SIZE wanted = client_size(dpi);
-        if (client.right != wanted.cx || client.bottom != wanted.cy) {
-            SetWindowPos(window_, nullptr, 0, 0,
-                         suggested.right - suggested.left + wanted.cx - client.right,
-                         suggested.bottom - suggested.top + wanted.cy - client.bottom,
-                         SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-        }
+        fit_client_area();
         for (const LiveControl& control : controls_) {
             const Rect& r = control.description->twips;
             SetWindowPos(control.window, nullptr, to_pixels(r.left), to_pixels(r.top),
                          to_pixels(r.width), to_pixels(r.height), SWP_NOZORDER | SWP_NOACTIVATE);
         }
         set_fonts_and_icons();
-        SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
         RedrawWindow(window_, nullptr, nullptr,
                      RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
     }
@@ -341,6 +379,9 @@ class WinForm final : public Form, public Runtime {
         }
         if (!control.tool_tip.empty()) {
             add_tool_tip(window, control.tool_tip, instance);
+        }
+        if (!control.accessible_name.empty()) {
+            set_accessible_name(window, control.accessible_name);
         }
     }
 
@@ -389,8 +430,9 @@ class WinForm final : public Form, public Runtime {
     }
 
     // Keys the form handles itself: Tab and Shift+Tab move between the controls (a
-    // multi-line text box would otherwise keep them), Enter on a button clicks it, Ctrl+A
-    // selects all of a text box.
+    // multi-line text box would otherwise keep them), Esc does nothing (the form has no cancel
+    // button, and a multi-line edit that believes it is in a dialog closes its parent on Esc),
+    // Enter on a button clicks it, Ctrl+A selects all of a text box.
     bool handle_keyboard(const MSG& message) {
         if (message.message != WM_KEYDOWN || !IsChild(window_, message.hwnd)) {
             return false;
@@ -406,6 +448,9 @@ class WinForm final : public Form, public Runtime {
             if (const HWND next = GetNextDlgTabItem(window_, message.hwnd, backwards)) {
                 SetFocus(next);  // WM_NEXTDLGCTL is for dialogs: DefWindowProc ignores it
             }
+            return true;
+        }
+        if (message.wParam == VK_ESCAPE) {
             return true;
         }
         if (control == nullptr) {
@@ -446,8 +491,10 @@ class WinForm final : public Form, public Runtime {
                 }
                 return 0;
             case WM_CTLCOLOREDIT: {
+                // In high contrast, the system's colours for edits: COLOR_WINDOW behind
+                // COLOR_WINDOWTEXT.
                 const LiveControl* control = live_control(reinterpret_cast<HWND>(lparam));
-                if (control != nullptr && control->back_brush) {
+                if (control != nullptr && control->back_brush && !high_contrast()) {
                     const HDC dc = reinterpret_cast<HDC>(wparam);
                     SetBkColor(dc, *control->description->back_colour);
                     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
@@ -455,6 +502,15 @@ class WinForm final : public Form, public Runtime {
                 }
                 break;
             }
+            case WM_SYSCOLORCHANGE:  // the common controls hear of it from their parent only
+                for (const LiveControl& control : controls_) {
+                    SendMessageW(control.window, message, wparam, lparam);
+                }
+                [[fallthrough]];
+            case WM_SETTINGCHANGE:  // high contrast on or off among others: painted again at once
+                RedrawWindow(window_, nullptr, nullptr,
+                             RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+                break;
             case WM_ACTIVATE:
                 // Like a dialog: the focus leaves with the window and comes back to where it was.
                 if (LOWORD(wparam) == WA_INACTIVE) {
@@ -510,6 +566,7 @@ class WinForm final : public Form, public Runtime {
     HWND last_focus_ = nullptr;
     int dpi_ = USER_DEFAULT_SCREEN_DPI;
     unique_hfont default_font_;
+    unique_hfont tip_font_;
     unique_hicon big_icon_;
     unique_hicon small_icon_;
     std::vector<LiveControl> controls_;

@@ -27,16 +27,21 @@ std::span<const wchar_t* const> libraries_loaded_by_name() {
     return kLoadedByName;
 }
 
-void preload_system_libraries() {
+HMODULE load_system_library(const wchar_t* name) {
     wchar_t directory[MAX_PATH];
+    // The length without the terminating null, or the size needed when it does not fit.
     const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
-        return;
+        return nullptr;
     }
+    const std::wstring path = std::wstring(directory, length) + L"\\" + name;
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+void preload_system_libraries() {
     for (const wchar_t* name : kLoadedByName) {
-        const std::wstring path = std::wstring(directory, length) + L"\\" + name;
         // Kept for the life of the process; a library this Windows lacks is simply not there.
-        LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        load_system_library(name);
     }
 }
 

@@ -13,6 +13,8 @@ inline constexpr platform::TextView kFormCaption = u"TavrinV2";
 inline constexpr platform::TextView kCommandCaption = u"开始获取";
 inline constexpr platform::TextView kCommandToolTip = u"本按钮只获取插入的U盘符号和ID";
 inline constexpr platform::TextView kResultFontFace = u"宋体";
+// What screen readers call the result box: what the button's tool tip says it gets.
+inline constexpr platform::TextView kResultName = u"插入的U盘符号和ID";
 
 // The notice when no removable drive is ready.
 inline constexpr platform::TextView kNoDrivePrompt = u"请插入U盘再运行程序！";

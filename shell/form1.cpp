@@ -34,6 +34,7 @@ constexpr Control kControls[] = {
         .name = u"Text1",
         .twips = {240, 240, 2010, 1305},
         .tab_index = 1,
+        .accessible_name = strings::kResultName,
         .font = &kResultFont,
         .back_colour = 0x0080FF80,
         .multi_line = true,

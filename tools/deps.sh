@@ -32,9 +32,9 @@ need_i386() {
     fi
 }
 
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config g++-mingw-w64-i686-win32
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config python3 g++-mingw-w64-i686-win32
                 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-                qt6-base-dev qt6-base-dev-tools libudev-dev libxcb1-dev python3 icoutils)
+                qt6-base-dev qt6-base-dev-tools libudev-dev libxcb1-dev icoutils)
 RUN_PACKAGES=(fonts-wqy-zenhei)
 WINE_PACKAGES=(wine64 fonts-wine locales)
 WINE32_PACKAGES=(wine32:i386)

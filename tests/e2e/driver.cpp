@@ -99,9 +99,10 @@ class ScenarioTest : public testing::Test {
 
     // Undoes whatever the scenario changed, for the next one in the same prefix.
     void TearDown() override {
-        UnhookWindowsHookEx(refusing_);
         TerminateProcess(process_.hProcess, 255);
         WaitForSingleObject(process_.hProcess, kWaitMs);
+        UnhookWindowsHookEx(start_hook_);
+        shared_probe->staged = {};
         CloseHandle(process_.hThread);
         CloseHandle(process_.hProcess);
         move_sticks(L"ABCDEFGHIJKLMNOPQRSTUVWXYZ", false);
@@ -142,32 +143,22 @@ class ScenarioTest : public testing::Test {
         }
     }
 
-    // Hooks Tavrin's thread with the probe library's procedure of that name.
-    HHOOK hook(int type, const char* name) const {
-        const FARPROC procedure = GetProcAddress(probe_library, name);  // null: no hook
-        return SetWindowsHookExW(type,
-                                 reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(procedure)),
-                                 probe_library, process_.dwThreadId);
-    }
-
     // What the probe library reads inside Tavrin; all zeros, and a failure, if it cannot.
     Probe probe(HWND box_icon = nullptr, const wchar_t* system_icon = nullptr, int new_dpi = 0) {
-        *shared_probe = Probe{};
-        shared_probe->request = {form_, text_, box_icon, system_icon, new_dpi, layout_dpi_};
-        const HHOOK hooked = hook(WH_GETMESSAGE, "probe_hook");
-        PostThreadMessageW(process_.dwThreadId, RegisterWindowMessageW(kProbeMessage), 0, 0);
-        EXPECT_TRUE(wait_until([&] {
-            return InterlockedCompareExchange(&shared_probe->done, 0, 0);
-        })) << "the probe inside Tavrin did not answer";
-        UnhookWindowsHookEx(hooked);
+        *shared_probe = {shared_probe->staged,
+                         {form_, text_, box_icon, system_icon, new_dpi, layout_dpi_}};
+        SendMessageTimeoutW(form_ != nullptr ? form_ : box_, RegisterWindowMessageW(kProbeMessage),
+                            0, 0, SMTO_NORMAL, kWaitMs, nullptr);
+        EXPECT_TRUE(shared_probe->done) << "the probe inside Tavrin did not answer";
         return *shared_probe;
     }
 
     // One step; the scenario file's head says what each does.
     void run(const std::wstring& verb, const std::wstring& argument) {
         static const std::map<std::wstring, WORD> keys = {
-            {L"SPACE", VK_SPACE}, {L"RETURN", VK_RETURN}, {L"TAB", VK_TAB},      {L"END", VK_END},
-            {L"F4", VK_F4},       {L"SHIFT", VK_SHIFT},   {L"CTRL", VK_CONTROL}, {L"ALT", VK_MENU}};
+            {L"SPACE", VK_SPACE},  {L"RETURN", VK_RETURN}, {L"TAB", VK_TAB},
+            {L"END", VK_END},      {L"F4", VK_F4},         {L"SHIFT", VK_SHIFT},
+            {L"CTRL", VK_CONTROL}, {L"ALT", VK_MENU},      {L"ESCAPE", VK_ESCAPE}};
         std::vector<WORD> down;
         std::wstring text;
         DWORD status = 0;
@@ -182,22 +173,33 @@ class ScenarioTest : public testing::Test {
             move_sticks(argument, verb == L"pull");
         } else if (verb == L"move-to-dpi") {
             layout_dpi_ = std::stoi(argument);
-            moved_to_ = probe(nullptr, nullptr, layout_dpi_).suggested;
+            const Probe answer = probe(nullptr, nullptr, layout_dpi_);
+            moved_to_ = answer.suggested;
+            EXPECT_FALSE(answer.moved_while_hidden) << "moved while Windows took it for hidden";
+        } else if (verb == L"frame-error") {
+            shared_probe->staged.frame_error = std::stoi(argument);
+        } else if (verb == L"high-contrast") {  // on or off, and the news as Windows sends it
+            shared_probe->staged.high_contrast = argument == L"on";
+            for (const UINT news : {WM_SETTINGCHANGE, WM_SYSCOLORCHANGE})
+                SendMessageTimeoutW(HWND_BROADCAST, news,
+                                    news == WM_SETTINGCHANGE ? SPI_SETHIGHCONTRAST : 0, 0,
+                                    SMTO_ABORTIFHUNG, kWaitMs, nullptr);
         } else if (verb == L"start" || verb == L"start-broken") {
-            const bool broken = verb == L"start-broken";
+            shared_probe->staged.refuse_second_control = verb == L"start-broken";
             std::wstring command = L"\"" + tavrin_exe + L"\" " + argument;
             STARTUPINFOW startup{};
             startup.cb = sizeof startup;
             park_mouse();
             ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE,
-                                       broken ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startup,
-                                       &process_));
-            if (broken) {  // hooked before it makes any window
-                refusing_ = hook(WH_CBT, "refuse_second_control");
-                ResumeThread(process_.hThread);
-                ASSERT_NE(refusing_, nullptr);
+                                       CREATE_SUSPENDED, nullptr, nullptr, &startup, &process_));
+            const FARPROC on_start = GetProcAddress(probe_library, "on_start");
+            start_hook_ = SetWindowsHookExW(
+                WH_CBT, reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(on_start)),
+                probe_library, process_.dwThreadId);
+            ResumeThread(process_.hThread);
+            ASSERT_NE(start_hook_, nullptr);
+            if (shared_probe->staged.refuse_second_control)
                 return;
-            }
             // Found by its caption, shown with its controls: a wrong caption, no form.
             WaitForInputIdle(process_.hProcess, kWaitMs);
             const std::wstring caption = wide(strings::kFormCaption);
@@ -230,8 +232,6 @@ class ScenarioTest : public testing::Test {
         } else if (verb == L"fill") {
             text.assign(std::stoul(argument), L'x');
             SendMessageW(text_, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
-        } else if (verb == L"close-command") {
-            PostMessageW(form_, WM_SYSCOMMAND, SC_CLOSE, 0);
         } else if (verb == L"expect-startup") {
             expect_startup();
         } else if (verb == L"expect-layout") {
@@ -239,6 +239,19 @@ class ScenarioTest : public testing::Test {
         } else if (verb == L"expect-text") {
             EXPECT_TRUE(wait_until([&] { return (text = text_of(text_)) == argument; }))
                 << "the text box holds \"" << text << "\"";
+        } else if (verb == L"expect-colour") {
+            // On the screen, where nothing covers it: there is no window manager, the mouse is
+            // away.
+            RECT inside{};
+            GetClientRect(text_, &inside);
+            POINT corner{inside.right - 4, inside.bottom - 4};
+            ClientToScreen(text_, &corner);
+            const HDC screen = GetDC(nullptr);
+            const COLORREF wanted = std::stoul(argument, nullptr, 16);
+            COLORREF colour = CLR_INVALID;
+            wait_until([&] { return (colour = GetPixel(screen, corner.x, corner.y)) == wanted; });
+            ReleaseDC(nullptr, screen);
+            EXPECT_EQ(colour, wanted) << "the text box's colour, as 0x00BBGGRR";
         } else if (verb == L"expect-length") {
             EXPECT_TRUE(wait_until([&] { return text_of(text_).size() == std::stoul(argument); }));
         } else if (verb == L"expect-focus") {
@@ -286,18 +299,7 @@ class ScenarioTest : public testing::Test {
         EXPECT_TRUE(style_of(text_, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
         const DWORD wanted = WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
         EXPECT_EQ(style_of(text_) & (wanted | ES_AUTOHSCROLL | WS_HSCROLL | WS_VSCROLL), wanted);
-
-        // On the screen, where nothing covers it: there is no window manager, the mouse is away.
-        RECT inside{};
-        GetClientRect(text_, &inside);
-        POINT corner{inside.right - 4, inside.bottom - 4};
-        ClientToScreen(text_, &corner);
-        const HDC screen = GetDC(nullptr);
-        COLORREF colour = CLR_INVALID;
-        wait_until(
-            [&] { return (colour = GetPixel(screen, corner.x, corner.y)) == RGB(128, 255, 128); });
-        ReleaseDC(nullptr, screen);
-        EXPECT_EQ(colour, RGB(128, 255, 128)) << "the text box's colour, as 0x00BBGGRR";
+        EXPECT_EQ(shared_probe->staged.named, text_) << "the text box's name for screen readers";
 
         const std::vector<HWND> tips = windows(TOOLTIPS_CLASSW, true);
         ASSERT_EQ(tips.size(), 1u) << "one tip window";
@@ -312,7 +314,6 @@ class ScenarioTest : public testing::Test {
     // At the scenario's dpi: the sizes as the layout table has them, the font, place and icons.
     void expect_layout() {
         const Probe answer = probe();
-        ASSERT_EQ(answer.dpi, dpi_) << "the dpi Tavrin started at";
         RECT client{};
         GetClientRect(form_, &client);
         std::vector<int> shown{layout_dpi_, client.right, client.bottom};
@@ -334,6 +335,11 @@ class ScenarioTest : public testing::Test {
                                     font.lfStrikeOut}),
                   (std::vector<int>{400, 134, 0, 0, 0}));
         EXPECT_TRUE(answer.icon_is_own[0] && answer.icon_is_own[1]) << "the large, small icon";
+        // The tip's: the platform's status font at the layout dpi (the driver's is at 96 dpi).
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof metrics;
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+        EXPECT_EQ(answer.tip_font.lfHeight, MulDiv(metrics.lfStatusFont.lfHeight, layout_dpi_, 96));
 
         // Where the last move put it (Wine's frames do not grow with the dpi: only the corner),
         // or else centred on the primary monitor (doubled, within a pixel).
@@ -376,7 +382,7 @@ class ScenarioTest : public testing::Test {
     int layout_dpi_ = USER_DEFAULT_SCREEN_DPI;  // its monitor's, as it last heard
     RECT moved_to_{};
     PROCESS_INFORMATION process_{};
-    HHOOK refusing_ = nullptr;  // the start-up's control refused (start-broken)
+    HHOOK start_hook_ = nullptr;  // the probe library's on_start, from before Tavrin runs
     HWND form_ = nullptr, button_ = nullptr, text_ = nullptr, box_ = nullptr, box_ok_ = nullptr;
     std::wstring box_prompt_;
 };

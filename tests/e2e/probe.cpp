@@ -1,13 +1,65 @@
-// The probe library (see probe.h): its hook runs on Tavrin's thread.
+// The probe library (see probe.h): its hooks run on Tavrin's thread.
 #include "probe.h"
 
+#include <commctrl.h>
+#include <oleacc.h>
+
+#include <algorithm>
+#include <utility>
 #include <vector>
+
+#include "platform/text_win.h"
+#include "resources/strings.h"
 
 extern "C" {
 __declspec(dllexport) e2e::Probe probe __attribute__((section(".shared"), shared)) = {};
 }
 
 namespace {
+
+// Points Tavrin's imports of `real` at `replacement` (its import table is writable data); the
+// library's own imports stay.
+template <class Function>
+void redirect(Function* real, Function* replacement) {
+    auto* const base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& table = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+    auto** const slots = reinterpret_cast<void**>(base + table.VirtualAddress);
+    std::replace(slots, slots + table.Size / sizeof(void*), reinterpret_cast<void*>(real),
+                 reinterpret_cast<void*>(replacement));
+}
+
+BOOL WINAPI staged_parameters(UINT action, UINT size, void* value, UINT flags) {
+    const BOOL answered = SystemParametersInfoW(action, size, value, flags);
+    if (answered && action == SPI_GETHIGHCONTRAST)
+        static_cast<HIGHCONTRASTW*>(value)->dwFlags =
+            probe.staged.high_contrast ? HCF_HIGHCONTRASTON : 0;
+    return answered;
+}
+
+// The annotation service's SetHwndPropStr, its 8th method, watched on its way through.
+void* real_set_text;
+HRESULT WINAPI
+watch_text(IAccPropServices* self, HWND w, DWORD o, DWORD c, MSAAPROPID p, LPCWSTR t) {
+    if (static_cast<LONG>(o) == OBJID_CLIENT && c == CHILDID_SELF &&
+        IsEqualGUID(p, PROPID_ACC_NAME) && t == platform::wide(strings::kResultName))
+        probe.staged.named = w;
+    return reinterpret_cast<decltype(&watch_text)>(real_set_text)(self, w, o, c, p, t);
+}
+
+// The service's method table, which all its objects share, its 8th method watched. The service
+// made here is kept, so that its library stays.
+bool watch_annotations() {
+    IAccPropServices* services = nullptr;
+    CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                     reinterpret_cast<void**>(&services));
+    void** const methods = *reinterpret_cast<void***>(services);
+    DWORD access;
+    VirtualProtect(&methods[7], sizeof(void*), PAGE_READWRITE, &access);
+    real_set_text = std::exchange(methods[7], reinterpret_cast<void*>(&watch_text));
+    return true;
+}
 
 // An icon's colour bitmap's bits: the same icon at the same size, the same bits.
 std::vector<char> bits_of(HICON icon) {
@@ -45,6 +97,9 @@ void read(e2e::Probe& answer) {
         reinterpret_cast<HFONT>(SendMessageW(answer.request.text_box, WM_GETFONT, 0, 0));
     GetObjectW(font, sizeof answer.font, &answer.font);
     ReleaseDC(answer.request.text_box, dc);
+    const HWND tip = FindWindowW(TOOLTIPS_CLASSW, nullptr);
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(tip, WM_GETFONT, 0, 0)), sizeof answer.tip_font,
+               &answer.tip_font);
 
     const int metrics[] = {SM_CXICON, SM_CXSMICON}, kinds[] = {ICON_BIG, ICON_SMALL};
     for (const int i : {0, 1}) {
@@ -64,27 +119,40 @@ void read(e2e::Probe& answer) {
         icon != nullptr && icon == LoadIconW(nullptr, answer.request.system_icon);
 }
 
-}  // namespace
-
-extern "C" __declspec(dllexport) LRESULT CALLBACK
-    probe_hook(int code, WPARAM removed, LPARAM message) {
+// The messages of Tavrin's form and message boxes, first: the probe message is answered, the
+// form made frame_error pixels bigger as it is created, a move while hidden noted.
+LRESULT CALLBACK
+watch(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
     static const UINT probe_message = RegisterWindowMessageW(e2e::kProbeMessage);
-    const MSG& posted = *reinterpret_cast<const MSG*>(message);
-    if (code == HC_ACTION && removed == PM_REMOVE && posted.message == probe_message) {
+    if (message == probe_message) {
         read(probe);  // the driver cleared the answer
-        InterlockedExchange(&probe.done, 1);
+        probe.done = 1;
+    } else if (const auto* made = reinterpret_cast<CREATESTRUCTW*>(lparam); message == WM_CREATE) {
+        SetWindowPos(window, nullptr, 0, 0, made->cx + probe.staged.frame_error,
+                     made->cy + probe.staged.frame_error,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    return CallNextHookEx(nullptr, code, removed, message);
+    probe.moved_while_hidden |= message == WM_WINDOWPOSCHANGING && !IsWindowVisible(window);
+    return DefSubclassProc(window, message, wparam, lparam);
 }
 
-// Hooked (WH_CBT) on a Tavrin started suspended: its form's second control is refused, as when
-// the system runs out of window handles, after the window itself exists.
+}  // namespace
+
+// Hooked (WH_CBT) on each Tavrin the driver starts, before it runs, until it ends. At its first
+// window, the form, its imports are redirected; its form and message boxes are watched; its
+// second control is refused if the driver says so, as when handles run out.
 extern "C" __declspec(dllexport) LRESULT CALLBACK
-    refuse_second_control(int code, WPARAM window, LPARAM details) {
+    on_start(int code, WPARAM window, LPARAM details) {
     static int children = 0;  // in Tavrin's process: only `probe` is shared
-    if (code == HCBT_CREATEWND &&
-        (reinterpret_cast<CBT_CREATEWNDW*>(details)->lpcs->style & WS_CHILD) != 0 &&
-        ++children == 2)
+    const auto* made =
+        code == HCBT_CREATEWND ? reinterpret_cast<CBT_CREATEWNDW*>(details)->lpcs : nullptr;
+    if (made != nullptr && (made->style & WS_CAPTION) == WS_CAPTION) {
+        static const bool redirected =
+            (redirect(&SystemParametersInfoW, &staged_parameters), watch_annotations());
+        SetWindowSubclass(reinterpret_cast<HWND>(window), &watch, 0, redirected);
+    } else if (made != nullptr && (made->style & WS_CHILD) && ++children == 2 &&
+               probe.staged.refuse_second_control) {
         return 1;
+    }
     return CallNextHookEx(nullptr, code, window, details);
 }

@@ -1,4 +1,5 @@
 // The Qt window from Form1's table against a scripted machine, at Qt scale factors 1 and 1.5.
+#include <QAccessible>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -71,6 +72,8 @@ class FormTest : public QObject {
   private slots:
     void startsUpAsTheTableSaysThenTakesKeysAndWraps() {
         Shown shown;
+        QApplication::setPalette(QPalette(Qt::black));  // a dark desktop, while the window is open
+        QCoreApplication::processEvents();
         const int dpi = qRound(96 * shown.form.devicePixelRatioF());
         const auto rows = testing_support::layout_rows();
         const auto row = std::ranges::find(rows, dpi, [](auto& r) { return r[0]; });
@@ -95,6 +98,9 @@ class FormTest : public QObject {
             {shown.button->toolTip(), text_named("kCommandToolTip")},
             {shown.button->font(), shown.form.font()},
             {shown.text->palette().color(QPalette::Base), QColor(128, 255, 128)},
+            {shown.text->palette().color(QPalette::Text), QColor(Qt::black)},  // readable on it
+            {QAccessible::queryAccessibleInterface(shown.text)->text(QAccessible::Name),
+             text_named("kResultName")},
             {platform::qt::to_qcolor(0x00123456), QColor(0x56, 0x34, 0x12)},
             {font.families().value(0), text_named("kResultFontFace")},
             {font.families().contains(QStringLiteral("WenQuanYi Zen Hei")), true},

@@ -11,9 +11,10 @@ import xml.etree.ElementTree as ElementTree
 
 import pefile
 
-# The expected values: the icon's images (size, bits per pixel, bytes; in directory order), the
-# version strings (null: any text), the DLLs it may import (only those that ship with Windows,
-# nothing of the compiler's run time) and the versions of Windows its manifest names.
+# The expected values: the header flags each architecture must have and must not have, the
+# icon's images (size, bits per pixel, bytes; in directory order), the version strings (null: any
+# text), the DLLs it may import (only those that ship with Windows, nothing of the compiler's run
+# time) and the versions of Windows its manifest names.
 EXPECTED = json.loads((Path(__file__).parent / "expected.json").read_text())
 IMAGES, STRINGS = EXPECTED["icon images"], EXPECTED["version strings"]
 SMI = "{http://schemas.microsoft.com/SMI/%s/WindowsSettings}"
@@ -37,11 +38,11 @@ def check_headers(pe, architecture):
            optional.MajorSubsystemVersion, optional.MinorSubsystemVersion) == (6, 1, 6, 1),
           "not made for Windows 6.1")
     check(header.TimeDateStamp == 0, "a link time stamp: two builds would differ")
-    check(not header.Characteristics & 1, "relocations stripped: ASLR cannot move it")
-    flags = optional.DllCharacteristics
-    # ASLR, DEP, terminal-server aware, and high-entropy ASLR or no SEH handlers by architecture.
-    wanted = 0x40 | 0x100 | 0x8000 | (0x20 if wide else 0x400)
-    check(flags & wanted == wanted, "DllCharacteristics %#x lack %#x" % (flags, wanted & ~flags))
+    check(optional.CheckSum == pe.generate_checksum(), "the header's checksum is not the file's")
+    for name, (wanted, unwanted) in EXPECTED["header flags"][architecture].items():
+        flags = getattr(header if name == "Characteristics" else optional, name)
+        check(flags & (int(wanted, 16) | int(unwanted, 16)) == int(wanted, 16),
+              "%s %#x: wanted %s, unwanted %s" % (name, flags, wanted, unwanted))
     dlls = {entry.dll.decode().lower().removesuffix(".dll") for entry in pe.DIRECTORY_ENTRY_IMPORT}
     allowed = set(EXPECTED["allowed dlls"])
     check(dlls and dlls <= allowed, "imports %s" % sorted(dlls - allowed or dlls))

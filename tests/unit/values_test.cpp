@@ -1,4 +1,4 @@
-// The run time's conversions, what leaves a handler and Form1's layout.
+// The run time's conversions and what leaves a handler.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "platform/events.h"
-#include "shell/form1.h"
 #include "support.h"
 
 namespace {
@@ -73,27 +72,6 @@ TEST(Handler, WhateverLeavesItBecomesTheErrorReported) {
     // The error report's number in hex has eight digits (the whole text: the window tests).
     EXPECT_EQ(platform::error_report_text(platform::Error(13, u"x")).substr(6, 15),
               u"13 (0x0000000D)");
-}
-
-// Form1's twips, converted at each resolution in tab order, against the layout table the
-// window tests use.
-TEST(Form1, LaysOutAsTheTableSaysAtEachResolution) {
-    for (const std::vector<int>& row : testing_support::layout_rows()) {
-        const int dpi = row.at(0);
-        std::vector<int> pixels = {platform::twips_to_pixels(shell::kForm1.client_width, dpi),
-                                   platform::twips_to_pixels(shell::kForm1.client_height, dpi)};
-        for (const platform::Control* control : platform::in_tab_order(shell::kForm1)) {
-            for (const int twips : {control->twips.left, control->twips.top, control->twips.width,
-                                    control->twips.height}) {
-                pixels.push_back(platform::twips_to_pixels(twips, dpi));
-            }
-            if (control->font != nullptr) {
-                pixels.push_back(
-                    platform::font_height_pixels(control->font->tenths_of_points, dpi));
-            }
-        }
-        EXPECT_EQ(pixels, std::vector(row.begin() + 1, row.end())) << dpi << " dpi";
-    }
 }
 
 }  // namespace
