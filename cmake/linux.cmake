@@ -1,15 +1,22 @@
-# The Linux program: the forms run time over Qt Widgets, automation over udev, the desktop
+# The Linux program: the forms run time over Qt Widgets, automation over libudev, the desktop
 # entry, the AppStream metadata, the icon theme files and a Debian package.
 find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LIBUDEV REQUIRED IMPORTED_TARGET libudev)
 
+# The run time's own failure descriptions and conversions; the management service and the
+# file-system object over libudev; the window over Qt.
+target_sources(tavrin_runtime PRIVATE platform/host.cpp)
+add_library(tavrin_udev STATIC platform/automation_udev.cpp platform/udev_drives.cpp)
+target_link_libraries(tavrin_udev PUBLIC tavrin_runtime PRIVATE PkgConfig::LIBUDEV)
 add_library(tavrin_qt STATIC platform/forms_qt.cpp platform/forms_qt.h)
-target_link_libraries(tavrin_qt PUBLIC tavrin_portable tavrin_udev Qt6::Widgets)
+target_link_libraries(tavrin_qt PUBLIC tavrin_runtime Qt6::Widgets)
 # The window icon: the .ico, inside the program.
 qt_add_resources(tavrin_qt tavrin_qt_icon PREFIX /tavrin BASE ${CMAKE_SOURCE_DIR}/resources/icon
                  FILES ${TAVRIN_ICON_FILE})
 
 add_executable(tavrin shell/main_qt.cpp)
-target_link_libraries(tavrin PRIVATE tavrin_qt)
+target_link_libraries(tavrin PRIVATE tavrin_app tavrin_qt tavrin_udev)
 
 # The icon theme: the SVG, and a PNG for each size the .ico holds, its 32-bit image as icotool
 # extracts it.

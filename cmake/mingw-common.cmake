@@ -7,6 +7,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# CTest runs the test programs under Wine, each in a prefix of its own (tests/wine-run.sh).
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tests/wine-run.sh
-                                  ${TAVRIN_WINE_LOADER})
+# What runs the target's programs here: Wine's loader for its architecture.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${TAVRIN_WINE_LOADER})

@@ -20,19 +20,16 @@ else()
     add_link_options(-Wl,--no-seh)
 endif()
 
-target_sources(tavrin_portable PRIVATE platform/error_win.cpp)
-# The management service's description of its own codes.
-target_link_libraries(tavrin_portable PUBLIC ole32 oleaut32 wbemuuid)
-
-add_library(tavrin_windows STATIC
-    platform/automation_win.cpp
-    platform/forms_win.cpp
-    platform/startup_win.cpp)
-target_link_libraries(tavrin_windows PUBLIC tavrin_portable ole32 oleaut32 uuid comctl32 user32
-                      gdi32)
+# COM automation, Windows' failure descriptions and process start-up; the window over Win32.
+target_sources(tavrin_runtime PRIVATE platform/automation_win.cpp platform/error_win.cpp
+                                      platform/startup_win.cpp)
+# wbemuuid: the management service's description of its own codes.
+target_link_libraries(tavrin_runtime PUBLIC ole32 oleaut32 uuid wbemuuid)
+add_library(tavrin_forms STATIC platform/forms_win.cpp)
+target_link_libraries(tavrin_forms PUBLIC tavrin_runtime comctl32 user32 gdi32)
 
 add_executable(Tavrin WIN32 shell/main_win.cpp resources/tavrin.rc)
-target_link_libraries(Tavrin PRIVATE tavrin_windows)
+target_link_libraries(Tavrin PRIVATE tavrin_app tavrin_forms)
 # The resource script finds the icon's resources and the manifest in the build tree. Build steps
 # run Debian's own interpreter.
 find_program(TAVRIN_PYTHON python3 HINTS /usr/bin NO_DEFAULT_PATH REQUIRED)
@@ -52,7 +49,7 @@ configure_file(resources/tavrin.manifest.in ${CMAKE_BINARY_DIR}/tavrin.manifest 
 add_dependencies(Tavrin tavrin_icon)
 set_property(SOURCE resources/tavrin.rc APPEND PROPERTY OBJECT_DEPENDS ${icon_resources}
                                                                    ${CMAKE_BINARY_DIR}/tavrin.manifest
-                                                                   ${CMAKE_SOURCE_DIR}/resources/version.h)
+                                                                   ${CMAKE_BINARY_DIR}/version.h)
 target_include_directories(Tavrin PRIVATE ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}/resources)
 # Run from the page file, not paged in from the stick it was started from, which the user may
 # pull while it runs (its notice asks for sticks to be inserted).

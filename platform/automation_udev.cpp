@@ -1,6 +1,6 @@
 #include "platform/automation_udev.h"
 
-#include <memory>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,73 +12,9 @@ namespace platform {
 
 namespace {
 
-constexpr std::string_view kManagementService = "winmgmts:\\\\.\\root\\cimv2";
-constexpr std::string_view kRemovableDisksQuery =
-    "select * from win32_logicaldisk where drivetype=2";
-constexpr std::string_view kFileSystemObject = "scripting.filesystemobject";
-
-char16_t lower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
-// Whether `text` is `ascii` (given in lower case) but for the case of its letters.
-bool same_name(TextView text, std::string_view ascii) {
-    if (text.size() != ascii.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (lower(text[i]) != static_cast<char16_t>(ascii[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool is_space(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
-}
-
-// A query in one canonical spelling: lower case, single spaces between words, none at the
-// ends nor around "=".
-Text normalise_query(TextView query) {
-    Text out;
-    bool pending_space = false;
-    for (const char16_t c : query) {
-        if (is_space(c)) {
-            pending_space = true;
-            continue;
-        }
-        if (pending_space && !out.empty() && c != u'=' && out.back() != u'=') {
-            out += u' ';
-        }
-        pending_space = false;
-        out += lower(c);
-    }
-    return out;
-}
-
-Text widen(std::string_view ascii) {
-    return Text(ascii.begin(), ascii.end());
-}
-
-// The kernel name a drive identifier ("sdb1:", also "sdb1" or "sdb1:\") stands for; nothing
-// when it cannot name a block device.
-std::optional<std::string> kernel_name(TextView id) {
-    if (!id.empty() && (id.back() == u'\\' || id.back() == u'/')) {
-        id.remove_suffix(1);
-    }
-    if (!id.empty() && id.back() == u':') {
-        id.remove_suffix(1);
-    }
-    std::string name;
-    for (const char16_t c : id) {
-        if (c == 0 || c > 0x7E) {
-            return std::nullopt;
-        }
-        name += static_cast<char>(c);
-    }
-    return name;
-}
+constexpr TextView kManagementService = u"winmgmts:\\\\.\\root\\cimv2";
+constexpr TextView kRemovableDisksQuery = u"Select * from Win32_LogicalDisk Where DriveType = 2";
+constexpr TextView kFileSystemObject = u"Scripting.FileSystemObject";
 
 // One of the texts in strings.h, with the name it concerns in place of its "%".
 Text naming(TextView text, TextView name) {
@@ -90,146 +26,123 @@ Text naming(TextView text, TextView name) {
     throw Error(codes::kUnknownName, naming(strings::kUnknownMember, member));
 }
 
-void expect_arguments(TextView member, std::span<const Value> args, std::size_t count) {
-    if (args.size() != count) {
+// The one text argument of a method, the only member of its object.
+const Text& argument_of(TextView method, TextView member, std::span<const Value> args) {
+    if (!equal_ignoring_case(member, method)) {
+        unknown_member(member);
+    }
+    if (args.size() != 1) {
         throw Error(codes::kBadParamCount, naming(strings::kBadArgumentCount, member));
     }
+    return args[0].text();
 }
 
-// An object that is not a collection.
-class Single : public Dispatch {
-  public:
-    std::unique_ptr<Enumerator> enumerate() override { unknown_member(u"_NewEnum"); }
-};
+using Answer = std::function<Value(TextView member, std::span<const Value> args)>;
 
-// One removable logical disk of a query's result.
-class LogicalDisk final : public Single {
+// An object of the Linux build: `answer` answers its members; a collection enumerates with
+// `elements`, afresh from its first element each time.
+class UdevObject final : public Dispatch {
   public:
-    explicit LogicalDisk(std::string name) : device_id_(widen(name) + u':') {}
+    UdevObject(Answer answer, Enumerator elements)
+        : answer_(std::move(answer)), elements_(std::move(elements)) {}
 
     Value invoke(TextView member, std::span<const Value> args) override {
-        if (same_name(member, "deviceid") || same_name(member, "name")) {
-            expect_arguments(member, args, 0);
-            return device_id_;
+        return answer_(member, args);
+    }
+    Enumerator enumerate() override {
+        if (!elements_) {
+            unknown_member(u"_NewEnum");
         }
-        if (same_name(member, "drivetype")) {
-            expect_arguments(member, args, 0);
-            return std::int64_t{2};
-        }
-        unknown_member(member);
+        return elements_;
     }
 
   private:
-    Text device_id_;
+    Answer answer_;
+    Enumerator elements_;
 };
 
-// The logical disks a query found, as they were when it ran.
-class LogicalDisks final : public Dispatch {
-  public:
-    explicit LogicalDisks(std::vector<std::string> names) : names_(std::move(names)) {}
+Object object(Answer answer, Enumerator elements = nullptr) {
+    return Object(std::make_unique<UdevObject>(std::move(answer), std::move(elements)));
+}
 
-    Value invoke(TextView member, std::span<const Value> args) override {
-        if (same_name(member, "count")) {
-            expect_arguments(member, args, 0);
-            return static_cast<std::int64_t>(names_.size());
-        }
-        unknown_member(member);
+// The kernel name a drive identifier ("sdb1:", also "sdb1" or "sdb1:\") stands for; nothing
+// when it cannot name a block device.
+std::optional<std::string> kernel_name(TextView id) {
+    if (id.ends_with(u'\\') || id.ends_with(u'/')) {
+        id.remove_suffix(1);
     }
-
-    std::unique_ptr<Enumerator> enumerate() override {
-        class Each final : public Enumerator {
-          public:
-            explicit Each(const std::vector<std::string>& names) : names_(names) {}
-            bool next(Value& out) override {
-                if (next_ == names_.size()) {
-                    return false;
-                }
-                out = Object(std::make_unique<LogicalDisk>(names_[next_++]));
-                return true;
-            }
-
-          private:
-            std::vector<std::string> names_;
-            std::size_t next_ = 0;
-        };
-        return std::make_unique<Each>(names_);
+    if (id.ends_with(u':')) {
+        id.remove_suffix(1);
     }
+    if (id.empty() || id == u"." || id == u".." ||
+        std::ranges::any_of(id, [](char16_t c) { return c <= u' ' || c > u'~' || c == u'/'; })) {
+        return std::nullopt;
+    }
+    return std::string(id.begin(), id.end());
+}
 
-  private:
-    std::vector<std::string> names_;
-};
-
-class ManagementService final : public Single {
-  public:
-    Value invoke(TextView member, std::span<const Value> args) override {
-        if (!same_name(member, "execquery")) {
+// A removable logical disk of a query's result.
+Object logical_disk(const std::string& name) {
+    return object([id = Text(name.begin(), name.end()) + u':'](TextView member, auto) -> Value {
+        if (!equal_ignoring_case(member, u"DeviceID")) {
             unknown_member(member);
         }
-        expect_arguments(member, args, 1);
-        if (normalise_query(args[0].text()) != widen(kRemovableDisksQuery)) {
-            throw Error(codes::kInvalidQuery, Text(strings::kUnsupportedQuery));
-        }
-        return Object(std::make_unique<LogicalDisks>(udev_drives::list()));
-    }
-};
+        return id;
+    });
+}
 
 // A drive of the file-system object. Every property asks udev again, so a medium that comes
 // or goes between two reads is seen.
-class Drive final : public Single {
-  public:
-    Drive(std::string name, Text id) : name_(std::move(name)), id_(std::move(id)) {}
-
-    Value invoke(TextView member, std::span<const Value> args) override {
-        if (same_name(member, "isready")) {
-            expect_arguments(member, args, 0);
-            return udev_drives::look_up(name_).ready;
+Object drive(std::string name, Text id) {
+    return object([name = std::move(name), id = std::move(id)](TextView member, auto) -> Value {
+        if (equal_ignoring_case(member, u"IsReady")) {
+            return udev_drives::look_up(name).ready;
         }
-        if (same_name(member, "serialnumber")) {
-            expect_arguments(member, args, 0);
-            const udev_drives::Drive drive = udev_drives::look_up(name_);
-            if (!drive.ready) {
-                throw Error(codes::kDiskNotReady, naming(strings::kDiskNotReadyNamed, id_));
-            }
-            return std::int64_t{drive.serial};
-        }
-        unknown_member(member);
-    }
-
-  private:
-    std::string name_;
-    Text id_;
-};
-
-class FileSystemObject final : public Single {
-  public:
-    Value invoke(TextView member, std::span<const Value> args) override {
-        if (!same_name(member, "getdrive")) {
+        if (!equal_ignoring_case(member, u"SerialNumber")) {
             unknown_member(member);
         }
-        expect_arguments(member, args, 1);
-        const Text& id = args[0].text();
-        std::optional<std::string> name = kernel_name(id);
-        if (!name || !udev_drives::look_up(*name).present) {
-            throw Error(codes::kDeviceUnavailable, naming(strings::kDeviceUnavailableNamed, id));
+        const udev_drives::Drive drive = udev_drives::look_up(name);
+        if (!drive.ready) {
+            throw Error(codes::kDiskNotReady, naming(strings::kDiskNotReadyNamed, id));
         }
-        return Object(std::make_unique<Drive>(std::move(*name), id));
-    }
-};
+        return std::int64_t{drive.serial};
+    });
+}
 
 }  // namespace
 
 Object udev_get_object(TextView moniker) {
-    if (!same_name(moniker, kManagementService)) {
+    if (!equal_ignoring_case(moniker, kManagementService)) {
         throw Error(codes::kMonikerSyntax, naming(strings::kUnknownMoniker, moniker));
     }
-    return Object(std::make_unique<ManagementService>());
+    return object([](TextView member, std::span<const Value> args) -> Value {
+        if (!equal_ignoring_case(argument_of(u"ExecQuery", member, args), kRemovableDisksQuery)) {
+            throw Error(codes::kInvalidQuery, Text(strings::kUnsupportedQuery));
+        }
+        // The disks as they were when the query ran.
+        return object([](TextView member, auto) -> Value { unknown_member(member); },
+                      [names = udev_drives::list(), next = std::size_t{0}](Value& out) mutable {
+                          if (next == names.size()) {
+                              return false;
+                          }
+                          out = logical_disk(names[next++]);
+                          return true;
+                      });
+    });
 }
 
 Object udev_create_object(TextView class_name) {
-    if (!same_name(class_name, kFileSystemObject)) {
+    if (!equal_ignoring_case(class_name, kFileSystemObject)) {
         throw Error(codes::kClassString, naming(strings::kUnknownClass, class_name));
     }
-    return Object(std::make_unique<FileSystemObject>());
+    return object([](TextView member, std::span<const Value> args) -> Value {
+        const Text& id = argument_of(u"GetDrive", member, args);
+        std::optional<std::string> name = kernel_name(id);
+        if (!name || !udev_drives::look_up(*name).present) {
+            throw Error(codes::kDeviceUnavailable, naming(strings::kDeviceUnavailableNamed, id));
+        }
+        return drive(std::move(*name), id);
+    });
 }
 
 }  // namespace platform

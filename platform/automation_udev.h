@@ -1,10 +1,9 @@
 // The automation objects of the Linux build, answered from udev: the management service with
-// its removable logical-disk query, and the file-system object with its drives. Member names
-// are matched without regard to case, as late-bound callers expect.
+// its removable logical-disk query, and the file-system object with its drives. Names are
+// matched without regard to case, as late-bound callers expect.
 #pragma once
 
 #include "platform/automation.h"
-#include "platform/text.h"
 
 namespace platform {
 

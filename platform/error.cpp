@@ -4,7 +4,11 @@
 
 namespace platform {
 
-Text hex32(std::uint32_t number) {
+void raise(std::int32_t code) {
+    throw Error(code, describe(code));
+}
+
+Text format_hex32(std::uint32_t number) {
     Text text;
     for (int shift = 28; shift >= 0; shift -= 4) {
         text += u"0123456789ABCDEF"[(number >> shift) & 0xF];
@@ -22,7 +26,7 @@ std::optional<Text> own_description(std::int32_t code) {
 }
 
 Text unknown_failure(std::int32_t code) {
-    return Text(strings::kUnknownFailure) + hex32(static_cast<std::uint32_t>(code));
+    return Text(strings::kUnknownFailure) + format_hex32(static_cast<std::uint32_t>(code));
 }
 
 }  // namespace platform

@@ -16,7 +16,6 @@ inline constexpr std::int32_t kUnknownName = static_cast<std::int32_t>(0x8002000
 inline constexpr std::int32_t kOutOfMemory = static_cast<std::int32_t>(0x8007000E);
 inline constexpr std::int32_t kInvalidPointer = static_cast<std::int32_t>(0x80004003);
 inline constexpr std::int32_t kUnexpected = static_cast<std::int32_t>(0x8000FFFF);
-inline constexpr std::int32_t kNotImplemented = static_cast<std::int32_t>(0x80004001);
 inline constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057);
 // Raised by the Linux objects as their Windows counterparts raise them.
 inline constexpr std::int32_t kMonikerSyntax = static_cast<std::int32_t>(0x800401E4);
@@ -41,18 +40,20 @@ class Error : public std::exception {
     Text description_;
 };
 
-// The description of a failure code, in the program's language: the run time's own text,
-// else (on Windows) the system's message, else "自动化错误 0x" and the code in hex.
+// Raises the error for a failure code, described by the platform.
+[[noreturn]] void raise(std::int32_t code);
+
+// The description of a failure code in the program's language (error_win.cpp, error_host.cpp):
+// on Windows the management service's own text for its codes, then the run time's table,
+// then the system's message; on Linux the run time's table; for a code nobody knows
+// "自动化错误 0x" and the code.
 Text describe(std::int32_t code);
 
-// The run time's own description of a failure code, if it has one (resources/strings.h).
+// The run time's own description of a code, from its table in resources/strings.h.
 std::optional<Text> own_description(std::int32_t code);
 // The description of a code nobody knows: "自动化错误 0x800A0044".
 Text unknown_failure(std::int32_t code);
-// Eight upper-case hex digits.
-Text hex32(std::uint32_t number);
-
-// Raises the error for a failure code, described by the platform.
-[[noreturn]] void raise(std::int32_t code);
+// A code as eight upper-case hex digits.
+Text format_hex32(std::uint32_t number);
 
 }  // namespace platform

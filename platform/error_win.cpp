@@ -5,17 +5,13 @@
 #include <wbemcli.h>
 #include <wrl/client.h>
 
-#include <cstdint>
-#include <optional>
-#include <string>
+#include <algorithm>
 
 #include "platform/error.h"
-#include "platform/handles_win.h"
+#include "platform/win32.h"
 
 namespace platform {
 namespace {
-
-using unique_local = unique_handle<HLOCAL, LocalFree>;
 
 // A message without the line break and spaces that end it; nothing when that leaves nothing.
 std::optional<Text> trimmed(Text text) {
@@ -25,39 +21,32 @@ std::optional<Text> trimmed(Text text) {
     return text.empty() ? std::nullopt : std::optional(text);
 }
 
-// The system's message for `code`.
+// The system's message for `code`, in the user's language or else the usual fallbacks.
 std::optional<Text> system_message(DWORD code) {
-    wchar_t* buffer = nullptr;
+    Owner<wchar_t*, LocalFree> buffer;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0 /* the user's language, else the usual fallbacks */,
-        reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    const unique_local owner(buffer);
-    return trimmed(Text(reinterpret_cast<const char16_t*>(buffer), buffer != nullptr ? length : 0));
+        nullptr, code, 0, reinterpret_cast<LPWSTR>(buffer.put()), 0, nullptr);
+    return trimmed(text_of(buffer.get(), length));
 }
 
 // The management service's description of one of its codes (WBEM_E_*, WBEMESS_E_*,
 // WBEMMOF_E_*), in Simplified Chinese where the system has that language. Wine's answers
 // every code with "Error code: 0x..." alone, which says no more than the report does: none.
+// A status-code object that cannot be made or asked leaves the code to the other tables.
 std::optional<Text> management_message(std::uint32_t code) {
-    if (code < 0x80041000u || code > 0x80044FFFu) {
-        return std::nullopt;
-    }
     Microsoft::WRL::ComPtr<IWbemStatusCodeText> status;
-    BSTR text = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_WbemStatusCodeText, nullptr, CLSCTX_INPROC_SERVER,
+    Bstr text;
+    if (code < 0x80041000u || code > 0x80044FFFu ||
+        FAILED(CoCreateInstance(CLSID_WbemStatusCodeText, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_PPV_ARGS(&status))) ||
         FAILED(status->GetErrorCodeText(static_cast<HRESULT>(code), MAKELCID(0x0804, SORT_DEFAULT),
-                                        0, &text))) {
+                                        0, text.put()))) {
         return std::nullopt;
     }
-    Text description(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
-    SysFreeString(text);
-    Text upper = description;
-    for (char16_t& c : upper) {
-        c = c >= u'a' && c <= u'f' ? static_cast<char16_t>(c - u'a' + u'A') : c;
-    }
-    if (upper.find(hex32(code)) != Text::npos) {
+    const Text description = text_of(text.get(), SysStringLen(text.get()));
+    if (!std::ranges::search(description, format_hex32(code), {}, ascii_lower, ascii_lower)
+             .empty()) {
         return std::nullopt;
     }
     return trimmed(description);
@@ -67,22 +56,18 @@ std::optional<Text> management_message(std::uint32_t code) {
 
 Text describe(std::int32_t code) {
     const auto unsigned_code = static_cast<std::uint32_t>(code);
-    if (auto text = management_message(unsigned_code)) {
-        return std::move(*text);
+    std::optional<Text> text = management_message(unsigned_code);
+    if (!text) {
+        text = own_description(code);
     }
-    if (auto text = own_description(code)) {
-        return std::move(*text);
-    }
-    if (auto text = system_message(unsigned_code)) {
-        return std::move(*text);
+    if (!text) {
+        text = system_message(unsigned_code);
     }
     // A Windows error in HRESULT form: the system's table may know only the bare number.
-    if (HRESULT_FACILITY(unsigned_code) == FACILITY_WIN32 && (unsigned_code & 0x80000000u)) {
-        if (auto text = system_message(HRESULT_CODE(unsigned_code))) {
-            return std::move(*text);
-        }
+    if (!text && HRESULT_FACILITY(unsigned_code) == FACILITY_WIN32 && code < 0) {
+        text = system_message(HRESULT_CODE(unsigned_code));
     }
-    return unknown_failure(code);
+    return text ? *text : unknown_failure(code);
 }
 
 }  // namespace platform

@@ -1,9 +1,6 @@
-#include "platform/startup_win.h"
-
-#include <windows.h>
+#include "platform/win32.h"
 
 #include <cstdlib>
-#include <string>
 
 namespace platform {
 
@@ -23,13 +20,8 @@ constexpr const wchar_t* kLoadedByName[] = {
 
 }  // namespace
 
-std::span<const wchar_t* const> libraries_loaded_by_name() {
-    return kLoadedByName;
-}
-
-HMODULE load_system_library(const wchar_t* name) {
+HMODULE system_library(const wchar_t* name) {
     wchar_t directory[MAX_PATH];
-    // The length without the terminating null, or the size needed when it does not fit.
     const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return nullptr;
@@ -38,11 +30,8 @@ HMODULE load_system_library(const wchar_t* name) {
     return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-void preload_system_libraries() {
-    for (const wchar_t* name : kLoadedByName) {
-        // Kept for the life of the process; a library this Windows lacks is simply not there.
-        load_system_library(name);
-    }
+std::span<const wchar_t* const> libraries_loaded_by_name() {
+    return kLoadedByName;
 }
 
 void harden_process() {
@@ -50,16 +39,15 @@ void harden_process() {
     // search to the system directory. Without the update, the current directory is taken
     // out of the search and the libraries looked for by name later are loaded now, from the
     // system directory, so that the program's own folder (the stick) cannot supply them.
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto set_default_dirs = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
     SetDllDirectoryW(L"");
-    if (set_default_dirs == nullptr ||
-        !set_default_dirs(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */)) {
-        preload_system_libraries();
+    const auto set_default_directories =
+        system_function<BOOL WINAPI(DWORD)>(L"kernel32.dll", "SetDefaultDllDirectories");
+    if (set_default_directories == nullptr ||
+        !set_default_directories(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */)) {
+        for (const wchar_t* name : kLoadedByName) {
+            system_library(name);  // a library this Windows lacks is simply not there
+        }
     }
-
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
 }

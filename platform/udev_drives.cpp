@@ -6,29 +6,19 @@
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
-#include <memory>
 #include <tuple>
 
 #include "platform/error.h"
+#include "platform/owner.h"
 #include "resources/strings.h"
 
 namespace platform::udev_drives {
 
 namespace {
 
-// Owning handles for libudev's reference-counted objects.
-template <auto Unref>
-struct Unreffer {
-    template <class T>
-    void operator()(T* object) const {
-        Unref(object);
-    }
-};
-template <class T, auto Unref>
-using Handle = std::unique_ptr<T, Unreffer<Unref>>;
-using Context = Handle<udev, udev_unref>;
-using Device = Handle<udev_device, udev_device_unref>;
-using Enumeration = Handle<udev_enumerate, udev_enumerate_unref>;
+using Context = Owner<udev*, udev_unref>;
+using Device = Owner<udev_device*, udev_device_unref>;
+using Enumeration = Owner<udev_enumerate*, udev_enumerate_unref>;
 
 // Where udev keeps what it has found out about each device; libudev reads a device's
 // properties from there. It is missing where udev does not run (a container, WSL), and then no
@@ -206,7 +196,7 @@ bool has_partitions(udev* context, udev_device* disk) {
     return false;
 }
 
-std::optional<std::uint32_t> hex32(std::string_view digits) {
+std::optional<std::uint32_t> parse_hex32(std::string_view digits) {
     std::uint32_t value = 0;
     const char* end = digits.data() + digits.size();
     if (digits.size() != 8 || std::from_chars(digits.data(), end, value, 16).ptr != end) {
@@ -232,9 +222,9 @@ std::optional<std::int32_t> volume_serial(std::string_view fs_type, std::string_
     if (mounted_by_windows(fs_type) && uuid.empty()) {
         serial = 0;
     } else if (fat && uuid.size() == 9 && uuid[4] == '-') {
-        serial = hex32(std::string(uuid.substr(0, 4)) += uuid.substr(5));
+        serial = parse_hex32(std::string(uuid.substr(0, 4)) += uuid.substr(5));
     } else if (fs_type == "ntfs" && uuid.size() == 16 && all_hex(uuid)) {
-        serial = hex32(uuid.substr(8));
+        serial = parse_hex32(uuid.substr(8));
     }
     if (!serial) {
         return std::nullopt;

@@ -5,10 +5,11 @@
 #include <cstdint>
 
 #include "platform/text.h"
+#include "version.h"
 
 namespace strings {
 
-inline constexpr platform::TextView kProjectName = u"Corvane";
+inline constexpr platform::TextView kProjectName = u"" TAVRIN_PRODUCT_NAME;
 inline constexpr platform::TextView kFormCaption = u"TavrinV2";
 inline constexpr platform::TextView kCommandCaption = u"开始获取";
 inline constexpr platform::TextView kCommandToolTip = u"本按钮只获取插入的U盘符号和ID";
@@ -43,8 +44,9 @@ inline constexpr platform::TextView kNoUdevDatabase =
 inline constexpr platform::TextView kCannotListDevices = u"无法枚举块设备。";
 
 // The run time's own descriptions of the failures it reports, worded as a Simplified Chinese
-// Windows words them; for a code not here the system's message, else kUnknownFailure and the
-// code in hex ("自动化错误 0x800A0044").
+// Windows words them: on Linux the only ones; on Windows those after the management service's
+// own for its codes and before the system's messages (platform/error.h). A code nobody knows
+// is kUnknownFailure and the code in hex ("自动化错误 0x800A0044").
 struct FailureText {
     std::uint32_t code;
     platform::TextView text;

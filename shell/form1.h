@@ -5,10 +5,6 @@
 
 namespace shell {
 
-inline constexpr platform::ControlId kCommand1 = 101;
-inline constexpr platform::ControlId kText1 = 102;
-
-extern const platform::FormDescription kForm1;
 extern const platform::ProjectHeader kProject;
 
 }  // namespace shell

@@ -1,8 +1,9 @@
-// Entry point: hands the project header to the forms run time. Arguments are ignored, the ones
-// Qt would read among them (-platform, -style, --reverse ...): Qt sees the program name alone.
+// Entry point: hands the project header and the udev objects to the forms run time. Arguments
+// are ignored, the ones Qt would read among them (-platform, -style, --reverse ...): Qt sees the
+// program name alone.
 #include <QApplication>
 
-#include "platform/forms.h"
+#include "platform/automation_udev.h"
 #include "shell/form1.h"
 
 int main(int argc, char* argv[]) {
@@ -11,5 +12,6 @@ int main(int argc, char* argv[]) {
     int qt_argc = 1;
     const QApplication application(qt_argc, qt_argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("tavrin"));
-    return platform::run(shell::kProject);
+    return platform::run(shell::kProject,
+                         {&platform::udev_get_object, &platform::udev_create_object});
 }

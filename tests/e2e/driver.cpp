@@ -12,7 +12,7 @@
 #include <regex>
 #include <sstream>
 
-#include "platform/text_win.h"
+#include "platform/win32.h"
 #include "probe.h"
 #include "resources/strings.h"
 #include "support.h"

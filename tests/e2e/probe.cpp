@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/text_win.h"
+#include "platform/win32.h"
 #include "resources/strings.h"
 
 extern "C" {

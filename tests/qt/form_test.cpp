@@ -40,7 +40,7 @@ struct BoxAnswerer {
     QTimer timer;
 };
 
-platform::qt::ObjectSource objects_of(ScriptedMachine& machine) {
+platform::ObjectSource objects_of(ScriptedMachine& machine) {
     return {[&machine](platform::TextView m) { return machine.get_object(m); },
             [&machine](platform::TextView c) { return machine.create_object(c); }};
 }
@@ -48,8 +48,8 @@ platform::qt::ObjectSource objects_of(ScriptedMachine& machine) {
 struct Shown {
     ScriptedMachine machine;
     platform::qt::QtForm form{shell::kProject, objects_of(machine)};
-    QPushButton* button = qobject_cast<QPushButton*>(form.control(shell::kCommand1));
-    QPlainTextEdit* text = qobject_cast<QPlainTextEdit*>(form.control(shell::kText1));
+    QPushButton* button = qobject_cast<QPushButton*>(form.control(u"Command1"));
+    QPlainTextEdit* text = qobject_cast<QPlainTextEdit*>(form.control(u"Text1"));
 
     Shown() {
         form.show();
@@ -101,7 +101,6 @@ class FormTest : public QObject {
             {shown.text->palette().color(QPalette::Text), QColor(Qt::black)},  // readable on it
             {QAccessible::queryAccessibleInterface(shown.text)->text(QAccessible::Name),
              text_named("kResultName")},
-            {platform::qt::to_qcolor(0x00123456), QColor(0x56, 0x34, 0x12)},
             {font.families().value(0), text_named("kResultFontFace")},
             {font.families().contains(QStringLiteral("WenQuanYi Zen Hei")), true},
             {font.pointSizeF(), 10.5},
@@ -122,8 +121,8 @@ class FormTest : public QObject {
         QCOMPARE(shown.text->toPlainText(), QStringLiteral("ab\nc"));
         QCOMPARE(shown.clicks(), 0);
         // Long text wraps; an unknown control is refused.
-        QVERIFY_THROWS_EXCEPTION(platform::Error, shown.form.set_text(9999, u"x"));
-        shown.form.set_text(shell::kText1, u"E:-1056969216F:2147483647G:-1H:1234567890123");
+        QVERIFY_THROWS_EXCEPTION(platform::Error, shown.form.set_text(u"Text9", u"x"));
+        shown.form.set_text(u"Text1", u"E:-1056969216F:2147483647G:-1H:1234567890123");
         QCoreApplication::processEvents();
         QVERIFY(shown.text->document()->firstBlock().layout()->lineCount() > 1);
         QVERIFY(!shown.text->verticalScrollBar()->isVisible());
@@ -157,7 +156,7 @@ class FormTest : public QObject {
     void endsWithStatusZeroWhenClosedAndOneAfterTheErrorReport() {
         ScriptedMachine machine;
         QTimer::singleShot(100, [] { QApplication::closeAllWindows(); });
-        QCOMPARE(platform::qt::run_form(shell::kProject, objects_of(machine)), 0);
+        QCOMPARE(platform::run(shell::kProject, objects_of(machine)), 0);
         QVERIFY(machine.log.empty());
 
         machine.fail_at = 0;
@@ -167,7 +166,7 @@ class FormTest : public QObject {
             }
         });
         const BoxAnswerer answerer;
-        QCOMPARE(platform::qt::run_form(shell::kProject, objects_of(machine)), 1);
+        QCOMPARE(platform::run(shell::kProject, objects_of(machine)), 1);
         QCOMPARE(answerer.seen,
                  text_named("kProjectName") +
                      "|运行时错误 -2147217407 (0x80041001)：\n\nscripted failure\n\n程序将关闭。|" +

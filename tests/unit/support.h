@@ -1,9 +1,11 @@
-// The host tests' data files, and a scripted machine (Runtime and Form) for the click.
+// The host tests' data files, and a scripted machine for the click: Form1 on a form that
+// records what it is shown, with objects that answer from a list of disks.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -14,8 +16,6 @@
 #include <vector>
 
 #include "drive_report/drive_report.h"
-#include "platform/automation.h"
-#include "platform/runtime.h"
 #include "resources/strings.h"
 #include "shell/form1.h"
 
@@ -24,15 +24,19 @@ namespace testing_support {
 using platform::Object;
 using platform::Text;
 using platform::TextView;
-using platform::to_utf8;
 using platform::Value;
+
+inline std::string to_utf8(TextView text) {
+    const std::u8string bytes = std::filesystem::path(text).u8string();
+    return std::string(bytes.begin(), bytes.end());
+}
 
 // The number of the error `action` raises, 0 for none; its description must name `named`.
 inline std::int32_t error_of(const std::function<void()>& action, const std::string& named = "") {
     try {
         action();
     } catch (const platform::Error& error) {
-        EXPECT_NE(platform::to_utf8(error.description()).find(named), std::string::npos) << named;
+        EXPECT_NE(to_utf8(error.description()).find(named), std::string::npos) << named;
         EXPECT_FALSE(error.description().empty());
         return error.number();
     }
@@ -93,32 +97,53 @@ inline std::vector<Disk> disks_from(const std::string& spec) {
     return disks;
 }
 
-struct ScriptedMachine : platform::Runtime, platform::Form {
+// Form1 on a form that records what it shows: a space before each text given to Text1 (CR LF
+// written "\r\n"), "notice", "error NUMBER" for a well-formed error report that closed the
+// form, or "another box". Its objects are scripted, or else the ones given.
+struct ScriptedMachine : platform::Form {
     static constexpr std::int32_t kFailure = -2147217407;
 
+    explicit ScriptedMachine(std::optional<platform::ObjectSource> objects = {})
+        : Form(shell::kProject,
+               objects ? *objects
+                       : platform::ObjectSource{
+                             [this](TextView m) { return open("GetObject", m); },
+                             [this](TextView c) { return open("CreateObject", c); }}) {}
+
     std::vector<Disk> disks;
-    std::optional<int> fail_at;  // the operation, counted from 0, that raises kFailure
+    std::optional<int> fail_at;  // the operation, counted from 0, that raises `failure`
+    std::function<void()> failure = [] { throw platform::Error(kFailure, u"scripted failure"); };
     // Every operation and release in order: "#1.ExecQuery(Select ...) -> #2", "~#2".
     std::vector<std::string> log;
     int operations = 0;
     int live_objects = 0;
-    // A space before each text given to Text1 (CR LF written "\r\n"), "notice" or "another box".
     std::string shown;
+    bool unloaded = false;
 
-    Object get_object(TextView m) override { return open("GetObject", m); }
-    Object create_object(TextView c) override { return open("CreateObject", c); }
     void message_box(TextView prompt, int style, TextView title) override {
+        static const std::regex report(
+            R"(运行时错误 (-?\d+) \(0x([0-9A-F]{8})\)：\r\n\r\n[^\r\n]+\r\n\r\n程序将关闭。)");
+        std::smatch m;
+        const std::string text = to_utf8(prompt);
+        if (style == platform::styles::kCritical) {  // the error report: not an operation
+            const bool well_formed =
+                std::regex_match(text, m, report) && title == strings::kProjectName &&
+                std::stoul(m[2], nullptr, 16) == static_cast<std::uint32_t>(std::stol(m[1]));
+            shown += well_formed ? " error " + m[1].str() : " another box";
+            return;
+        }
         operation("MsgBox");
         const bool notice = prompt == strings::kNoDrivePrompt && title == strings::kNoDriveTitle &&
                             style == platform::styles::kInformation;
         shown += notice ? " notice" : " another box";
     }
-    void set_text(platform::ControlId control, TextView text) override {
-        operation("SetText(" + std::to_string(control) + ")");
+    void set_control_text(const platform::Control& control, TextView text) override {
+        operation("SetText(" + to_utf8(control.name) + ")");
         const std::string escaped =
             std::regex_replace(to_utf8(text), std::regex("\r\n"), R"(\r\n)");
-        shown += control == shell::kText1 ? " " + escaped : " another control";
+        shown += control.name == u"Text1" ? " " + escaped : " another control";
     }
+    void unload() override { unloaded = true; }
 
     Object open(const std::string& call, TextView name) {
         operation(call + "(" + to_utf8(name) + ")");
@@ -127,17 +152,14 @@ struct ScriptedMachine : platform::Runtime, platform::Form {
     void operation(std::string entry) {
         log.push_back(std::move(entry));
         if (fail_at == operations++) {
-            throw platform::Error(kFailure, u"scripted failure");
+            failure();
         }
     }
     Object make(std::u16string argument = {});
-    // Clicks Command1 once: what it showed, then "error NUMBER" if it raised an error.
+    // Clicks Command1 once, as the run time does: what it showed.
     std::string click() {
-        try {
-            drive_report::Command1_Click(*this, *this);
-        } catch (const platform::Error& e) {
-            shown += " error " + std::to_string(e.number());
-        }
+        Form::click(description().controls.front());
+        EXPECT_EQ(unloaded, exit_status() == 1) << "the form stays after the report, or goes";
         return shown.substr(std::min<std::size_t>(shown.size(), 1));
     }
     int next_id = 1;
@@ -183,23 +205,16 @@ struct ScriptedObject : platform::Dispatch {
                    : Value(Text(disk->ready.begin(), disk->ready.end()));
     }
 
-    std::unique_ptr<platform::Enumerator> enumerate() override {
+    platform::Enumerator enumerate() override {
         machine_.operation(name_ + ".Enumerate");
-        struct Each : platform::Enumerator {
-            Each(ScriptedMachine& m, std::string o) : machine(m), owner(std::move(o)) {}
-            bool next(Value& out) override {
-                machine.operation(owner + ".Next");
-                if (at == machine.disks.size()) {
-                    return false;
-                }
-                out = machine.make(machine.disks[at++].id);
-                return true;
+        return [this, at = std::size_t{0}](Value& out) mutable {
+            machine_.operation(name_ + ".Next");
+            if (at == machine_.disks.size()) {
+                return false;
             }
-            ScriptedMachine& machine;
-            std::string owner;
-            std::size_t at = 0;
+            out = machine_.make(machine_.disks[at++].id);
+            return true;
         };
-        return std::make_unique<Each>(machine_, name_);
     }
 
     ScriptedMachine& machine_;

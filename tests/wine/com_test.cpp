@@ -4,8 +4,7 @@
 // tests/wine-run.sh made; failure descriptions; the preloading of system libraries.
 #include <gtest/gtest.h>
 
-#include "platform/automation_win.h"
-#include "platform/startup_win.h"
+#include "platform/win32.h"
 #include "tests/wine/fakes.h"
 
 namespace tavrin_test {
@@ -77,12 +76,12 @@ TEST_F(ComLayer, CallsByNameWithTheArgumentsLastFirstAndTakesEachAnswerOrFailure
     }
     // An error number of the object's own is described as its HRESULT form, 0x800A0000 + it.
     EXPECT_EQ(read({.hr = DISP_E_EXCEPTION, .code = 71}),
-              "error 71 " + platform::to_utf8(platform::describe(-2146828217)));
+              "error 71 " + testing_support::to_utf8(platform::describe(-2146828217)));
     EXPECT_EQ(outcome([&] { return platform::wrap_dispatch(nullptr).get(u"DeviceID"); }),
               "error -2147467261");  // Nothing: an unset object raises "invalid pointer"
-    EXPECT_EQ(
-        outcome([&] { return platform::wrap_dispatch(&fake).get(u"序列号"); }),
-        "error -2147352570 " + platform::to_utf8(platform::describe(-2147352570) + u" (序列号)"));
+    EXPECT_EQ(outcome([&] { return platform::wrap_dispatch(&fake).get(u"序列号"); }),
+              "error -2147352570 " +
+                  testing_support::to_utf8(platform::describe(-2147352570) + u" (序列号)"));
 }
 
 TEST_F(ComLayer, EnumeratesACollectionReleasingEachElementBeforeTheNext) {
@@ -141,9 +140,9 @@ TEST(Services, DescribeFailuresByTheRunTimesOwnTextOrTheSystemsMessage) {
     // Every code the program raises has a text of the run time's own, before the system's.
     for (const std::int32_t code :
          {codes::kTypeMismatch, codes::kUnknownName, codes::kOutOfMemory, codes::kInvalidPointer,
-          codes::kUnexpected, codes::kNotImplemented, codes::kInvalidArgument,
-          codes::kMonikerSyntax, codes::kClassString, codes::kBadParamCount, codes::kInvalidQuery,
-          codes::kDeviceUnavailable, codes::kDiskNotReady}) {
+          codes::kUnexpected, codes::kInvalidArgument, codes::kMonikerSyntax, codes::kClassString,
+          codes::kBadParamCount, codes::kInvalidQuery, codes::kDeviceUnavailable,
+          codes::kDiskNotReady}) {
         EXPECT_EQ(platform::own_description(code).value_or(u"none"), describe(code)) << code;
     }
     // Codes not in the table: the system's message, trimmed.
@@ -151,7 +150,7 @@ TEST(Services, DescribeFailuresByTheRunTimesOwnTextOrTheSystemsMessage) {
         const platform::Text text = describe(code);
         EXPECT_FALSE(text.empty() || text.find(u"0x") != text.npos || text.back() == u'\n' ||
                      text.back() == u' ')
-            << platform::to_utf8(text);
+            << testing_support::to_utf8(text);
     }
     EXPECT_EQ(describe(static_cast<std::int32_t>(0xA0001234)), u"自动化错误 0xA0001234");
 }
@@ -160,11 +159,10 @@ TEST(Services, DescribeFailuresByTheRunTimesOwnTextOrTheSystemsMessage) {
 // for by name are loaded from there first, not from the program's folder (which has a decoy).
 TEST(Services, PreloadTheSystemLibrariesFromTheSystemDirectory) {
     ASSERT_EQ(GetModuleHandleW(L"msimg32.dll"), nullptr);  // the decoy's name
-    platform::preload_system_libraries();
     wchar_t system[MAX_PATH];
     const std::wstring directory(system, GetSystemDirectoryW(system, MAX_PATH));
     for (const wchar_t* name : platform::libraries_loaded_by_name()) {
-        const HMODULE library = GetModuleHandleW(name);  // Wine lacks a few of them
+        const HMODULE library = platform::system_library(name);  // Wine lacks a few of them
         wchar_t loaded[MAX_PATH] = L"";
         GetModuleFileNameW(library, loaded, MAX_PATH);
         const std::wstring wanted = directory + L"\\" + name;

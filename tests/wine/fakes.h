@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/automation.h"
+#include "support.h"
 
 namespace tavrin_test {
 
@@ -176,7 +177,9 @@ struct Show {
     std::string operator()(platform::Null) const { return "null"; }
     std::string operator()(bool b) const { return b ? "bool:true" : "bool:false"; }
     std::string operator()(std::int64_t i) const { return "int64:" + std::to_string(i); }
-    std::string operator()(const platform::Text& t) const { return "text:" + platform::to_utf8(t); }
+    std::string operator()(const platform::Text& t) const {
+        return "text:" + testing_support::to_utf8(t);
+    }
     std::string operator()(const auto&) const { return "object"; }  // nothing else is made
 };
 
@@ -188,7 +191,7 @@ inline std::string outcome(const std::function<platform::Value()>& action) {
     } catch (const platform::Error& error) {
         std::string shown = "error " + std::to_string(error.number());
         if (error.description() != platform::describe(error.number())) {
-            shown += " " + platform::to_utf8(error.description());
+            shown += " " + testing_support::to_utf8(error.description());
         }
         return shown;
     }
