@@ -22,11 +22,7 @@
 
 #include "bench_util.h"
 
-#include "drive_report/drive_report.h"
-#include "platform/automation_win.h"
-#include "platform/error.h"
-#include "platform/runtime.h"
-#include "platform/text.h"
+#include "platform/win32.h"
 #include "shell/form1.h"
 
 namespace {
@@ -35,31 +31,21 @@ using bench::median;
 using bench::narrow;
 using bench::now_ms;
 
-// The run time a click gets in the program, without the window: objects come from the real
-// back end, message boxes are only counted.
-class BenchRuntime final : public platform::Runtime {
-  public:
-    platform::Object get_object(platform::TextView moniker) override {
-        return platform::com_get_object(moniker);
-    }
-    platform::Object create_object(platform::TextView class_name) override {
-        return platform::com_create_object(class_name);
-    }
-    void message_box(platform::TextView, int, platform::TextView) override { ++message_boxes; }
-
-    int message_boxes = 0;
-};
-
-// Keeps the text set into Text1.
+// Form1 without its window: objects come from the real back end, the text set into Text1 is
+// kept, message boxes are only counted.
 class BenchForm final : public platform::Form {
   public:
-    void set_text(platform::ControlId control, platform::TextView text) override {
-        if (control == shell::kText1) {
-            text1.assign(text);
-        }
+    BenchForm()
+        : Form(shell::kProject, {&platform::com_get_object, &platform::com_create_object}) {}
+    void message_box(platform::TextView, int, platform::TextView) override { ++message_boxes; }
+    void set_control_text(const platform::Control&, platform::TextView text) override {
+        text1.assign(text);
     }
+    void unload() override {}
+    void click() { Form::click(description().controls.front()); }
 
     platform::Text text1;
+    int message_boxes = 0;
 };
 
 // The bare sequence. Any failure ends the benchmark: there is nothing to compare then.
@@ -257,12 +243,11 @@ int wmain(int argc, wchar_t** argv) {
     Phases phases;
     try {
         const platform::ComApartment apartment;
-        BenchRuntime runtime;
+        BenchForm form;
 
         const auto run_click = [&] {
-            BenchForm form;
             const double start = now_ms();
-            drive_report::Command1_Click(runtime, form);
+            form.click();
             const double elapsed = now_ms() - start;
             click_text.assign(reinterpret_cast<const wchar_t*>(form.text1.data()),
                               form.text1.size());
@@ -297,7 +282,7 @@ int wmain(int argc, wchar_t** argv) {
         for (int i = 0; i < profiled; ++i) {
             bare_click(&phases);
         }
-        message_boxes = runtime.message_boxes;
+        message_boxes = form.message_boxes;
     } catch (const platform::Error& error) {
         std::fprintf(stderr, "bench_click: the click raised error %ld\n",
                      static_cast<long>(error.number()));

@@ -4,10 +4,10 @@ find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBUDEV REQUIRED IMPORTED_TARGET libudev)
 
-# The run time's own failure descriptions and conversions; the management service and the
-# file-system object over libudev; the window over Qt.
+# The run time's own failure descriptions and conversions, and the window over Qt; what stands
+# for the management service and the file-system object, over libudev.
 target_sources(tavrin_runtime PRIVATE platform/host.cpp)
-add_library(tavrin_udev STATIC platform/automation_udev.cpp platform/udev_drives.cpp)
+add_library(tavrin_udev STATIC drive_report/automation_udev.cpp drive_report/udev_drives.cpp)
 target_link_libraries(tavrin_udev PUBLIC tavrin_runtime PRIVATE PkgConfig::LIBUDEV)
 add_library(tavrin_qt STATIC platform/forms_qt.cpp platform/forms_qt.h)
 target_link_libraries(tavrin_qt PUBLIC tavrin_runtime Qt6::Widgets)

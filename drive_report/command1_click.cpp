@@ -10,10 +10,6 @@ using platform::TextView;
 
 namespace {
 
-constexpr TextView kManagementService = u"winmgmts:\\\\.\\root\\cimv2";
-constexpr TextView kRemovableDisksQuery = u"Select * from Win32_LogicalDisk Where DriveType = 2";
-constexpr TextView kFileSystemObject = u"Scripting.FileSystemObject";
-
 // Each look-up goes through a fresh file-system object and a fresh drive object, both
 // released as soon as the answer is out.
 Object drive(const Form& form, TextView device_id) {

@@ -250,7 +250,9 @@ class WinForm final : public Form {
         }
     }
 
-    static unique_hfont font(const LOGFONTW& log) { return unique_hfont(CreateFontIndirectW(&log)); }
+    static unique_hfont font(const LOGFONTW& log) {
+        return unique_hfont(CreateFontIndirectW(&log));
+    }
 
     // Makes the client area the table's size at the current DPI, keeping the window's corner,
     // where the frame Windows gave the window is not the one asked for: Windows 8.1 and 10
@@ -263,7 +265,8 @@ class WinForm final : public Form {
         GetWindowRect(window_, &frame);
         const SIZE wanted = client_size(dpi_);
         if (client.right != wanted.cx || client.bottom != wanted.cy) {
-            SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left + wanted.cx - client.right,
+            SetWindowPos(window_, nullptr, 0, 0,
+                         frame.right - frame.left + wanted.cx - client.right,
                          frame.bottom - frame.top + wanted.cy - client.bottom,
                          SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
         }

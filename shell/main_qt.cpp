@@ -3,7 +3,7 @@
 // program name alone.
 #include <QApplication>
 
-#include "platform/automation_udev.h"
+#include "drive_report/automation_udev.h"
 #include "shell/form1.h"
 
 int main(int argc, char* argv[]) {
@@ -13,5 +13,5 @@ int main(int argc, char* argv[]) {
     const QApplication application(qt_argc, qt_argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("tavrin"));
     return platform::run(shell::kProject,
-                         {&platform::udev_get_object, &platform::udev_create_object});
+                         {&drive_report::udev_get_object, &drive_report::udev_create_object});
 }

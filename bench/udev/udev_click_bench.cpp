@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "drive_report/drive_report.h"
-#include "platform/automation_udev.h"
+#include "drive_report/automation_udev.h"
+#include "shell/form1.h"
 
 namespace {
 
@@ -54,16 +54,17 @@ std::string stick_record(int i) {
            "P: " + usb + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n";
 }
 
-class Machine final : public platform::Runtime, public platform::Form {
+class Machine final : public platform::Form {
   public:
-    platform::Object get_object(platform::TextView moniker) override {
-        return platform::udev_get_object(moniker);
-    }
-    platform::Object create_object(platform::TextView class_name) override {
-        return platform::udev_create_object(class_name);
-    }
+    Machine()
+        : Form(shell::kProject,
+               {&drive_report::udev_get_object, &drive_report::udev_create_object}) {}
     void message_box(platform::TextView, int, platform::TextView) override { report.clear(); }
-    void set_text(platform::ControlId, platform::TextView text) override { report = text; }
+    void set_control_text(const platform::Control&, platform::TextView text) override {
+        report = text;
+    }
+    void unload() override {}
+    void click() { Form::click(description().controls.front()); }
     platform::Text report;
 };
 
@@ -201,8 +202,8 @@ int main(int argc, char** argv) {
     }
 
     Machine machine;
-    drive_report::Command1_Click(machine, machine);
-    const std::string click_report = platform::to_utf8(machine.report);
+    machine.click();
+    const std::string click_report(machine.report.begin(), machine.report.end());  // ASCII
     const bool same = click_report == bare(false) && click_report == bare(true);
     std::printf("%d mocked removable partitions, %d rounds each, median per click\n", kSticks,
                 rounds);
@@ -213,8 +214,7 @@ int main(int argc, char** argv) {
     // Interleaved, so that both see the same load on the machine.
     double click = 0, looked_up = 0, single = 0;
     for (int part = 0; part < 3; ++part) {
-        click += median_microseconds([&] { drive_report::Command1_Click(machine, machine); },
-                                     rounds / 3 + 1);
+        click += median_microseconds([&] { machine.click(); }, rounds / 3 + 1);
         looked_up += median_microseconds([] { bare(false); }, rounds / 3 + 1);
         single += median_microseconds([] { bare(true); }, rounds / 3 + 1);
     }

@@ -12,12 +12,14 @@
 #include <memory>
 #include <sstream>
 
-#include "platform/automation_udev.h"
+#include "drive_report/automation_udev.h"
 #include "support.h"
 
 namespace {
 
 using namespace platform;
+using drive_report::udev_create_object;
+using drive_report::udev_get_object;
 using testing_support::error_of;
 
 // The scripted machine's form, which keeps what it is shown, over the udev back end's objects.

@@ -5,12 +5,12 @@
 
 #include "platform/automation.h"
 
-namespace platform {
+namespace drive_report {
 
 // The object a moniker names: only the management service, "winmgmts:\\.\root\cimv2".
-Object udev_get_object(TextView moniker);
+platform::Object udev_get_object(platform::TextView moniker);
 
 // A new object of a class: only "Scripting.FileSystemObject".
-Object udev_create_object(TextView class_name);
+platform::Object udev_create_object(platform::TextView class_name);
 
-}  // namespace platform
+}  // namespace drive_report

@@ -1,20 +1,19 @@
-#include "platform/automation_udev.h"
+#include "drive_report/automation_udev.h"
 
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/udev_drives.h"
+#include "drive_report/drive_report.h"
+#include "drive_report/udev_drives.h"
 #include "resources/strings.h"
 
-namespace platform {
+namespace drive_report {
+
+using namespace platform;
 
 namespace {
-
-constexpr TextView kManagementService = u"winmgmts:\\\\.\\root\\cimv2";
-constexpr TextView kRemovableDisksQuery = u"Select * from Win32_LogicalDisk Where DriveType = 2";
-constexpr TextView kFileSystemObject = u"Scripting.FileSystemObject";
 
 // One of the texts in strings.h, with the name it concerns in place of its "%".
 Text naming(TextView text, TextView name) {
@@ -145,4 +144,4 @@ Object udev_create_object(TextView class_name) {
     });
 }
 
-}  // namespace platform
+}  // namespace drive_report

@@ -16,12 +16,12 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-namespace platform::udev_drives {
+struct udev_device;
+
+namespace drive_report::udev_drives {
 
 // The removable logical disks present now, in kernel device order: by the whole disk's
 // device number (major, then minor), then by partition number, the disk itself first.
@@ -33,19 +33,7 @@ struct Drive {
     std::int32_t serial = 0;
 };
 
-// The state of one logical disk now. Names that are not plausible kernel names are absent.
-Drive look_up(std::string_view name);
+// The state of the logical disk of that kernel name now.
+Drive look_up(const std::string& name);
 
-// Whether `name` can be a kernel block device name: not empty, no "/" or NUL, not "." or "..".
-bool plausible_kernel_name(std::string_view name);
-
-// The volume serial number Windows shows for a file system of type `fs_type` (ID_FS_TYPE)
-// whose identifier udev reports as `uuid` (ID_FS_UUID): FAT and exFAT "XXXX-XXXX" as hex,
-// NTFS the low half of its 64-bit serial. udev gives no identifier for a volume ID of zero,
-// so none is 0; so is a FAT12/16 volume without the extended boot signature, whose ID udev
-// does not read (Windows does). Nothing for other file systems, which Windows does not mount
-// from a removable disk (nor for UDF, whose serial Windows derives from a descriptor udev
-// does not expose), nor when the identifier does not have its file system's form.
-std::optional<std::int32_t> volume_serial(std::string_view fs_type, std::string_view uuid);
-
-}  // namespace platform::udev_drives
+}  // namespace drive_report::udev_drives
