@@ -35,7 +35,7 @@ fi
 
 # --- a private prefix, display and drives ----------------------------------------------------
 # The prefix and its drives are made the way the tests make them.
-source tests/wine-prefix.sh
+source tools/wine-prefix.sh
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-bench.XXXXXX")
 xvfb_pid=""
 

@@ -7,7 +7,7 @@
 # TAVRIN_WINE_DISPLAY=1 gives it an Xvfb display of its own (xvfb-run picks a free number),
 # else none. Exits with the program's status, 77 without Wine or Xvfb, 125 when the set-up fails.
 set -uo pipefail
-source "$(dirname "$0")/wine-prefix.sh"
+source "$(dirname "$0")/../tools/wine-prefix.sh"
 
 display=${TAVRIN_WINE_DISPLAY:-0}
 if [ ! -x "$1" ] || { [ "$display" = 1 ] && ! command -v xvfb-run >/dev/null; }; then

@@ -14,7 +14,7 @@ cmake --build --preset windows-x64 --target Tavrin
 cmake --preset host >/dev/null
 cmake --build --preset host --target tavrin
 
-source tests/wine-prefix.sh
+source tools/wine-prefix.sh
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-screenshots.XXXXXX")
 xvfb=""
 program=""
