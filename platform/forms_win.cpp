@@ -121,7 +121,7 @@ LOGFONTW font_of(const Font& font, int dpi) {
     return log;
 }
 
-// A control as it lives on the screen.
+// A control as it lives on the screen; the form keeps them in the order of its description.
 struct LiveControl {
     const Control* description;
     HWND window;
@@ -201,7 +201,8 @@ class WinForm final : public Form {
   private:
     void set_control_text(const Control& control, TextView text) override {
         SetLastError(0);
-        if (!SetWindowTextW(live_control(control)->window, wide(text).c_str())) {
+        const HWND window = controls_[&control - description().controls.data()].window;
+        if (!SetWindowTextW(window, wide(text).c_str())) {
             raise_last_error();
         }
     }
@@ -340,15 +341,6 @@ class WinForm final : public Form {
         tool.uId = reinterpret_cast<UINT_PTR>(control);
         tool.lpszText = tip.data();
         SendMessageW(tool_tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    }
-
-    LiveControl* live_control(const Control& control) {
-        for (LiveControl& live : controls_) {
-            if (live.description == &control) {
-                return &live;
-            }
-        }
-        return nullptr;
     }
 
     const LiveControl* live_control(HWND window) const {
