@@ -30,10 +30,12 @@ xvfb=$!
 until [ -s "$work/display" ]; do sleep 0.1; done
 export DISPLAY=":$(head -n 1 "$work/display")"
 
-# Clicks the button of the window titled TavrinV2 and captures the window into $1.
+# Clicks the button of Tavrin's window, found by the caption the program's texts give it, and
+# captures the window into $1.
+caption=$(sed -n 's/.*kFormCaption = u"\(.*\)";/\1/p' resources/strings.h)
 shoot() {
     local window
-    window=$(xdotool search --sync --onlyvisible --name '^TavrinV2$' | head -n 1)
+    window=$(xdotool search --sync --onlyvisible --name "^$caption\$" | head -n 1)
     eval "$(xdotool getwindowgeometry --shell "$window")"
     xdotool mousemove "$((X + WIDTH / 2))" "$((Y + HEIGHT * 83 / 100))" click 1
     xdotool mousemove 0 0
