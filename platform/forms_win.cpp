@@ -159,8 +159,8 @@ class WinForm final : public Form {
         GetMonitorInfoW(primary, &monitor);
         const RECT& screen = monitor.rcMonitor;
         RECT frame{};
-        GetWindowRect(window_, &frame);
-        SetWindowPos(window_, nullptr,
+        GetWindowRect(window_.get(), &frame);
+        SetWindowPos(window_.get(), nullptr,
                      screen.left + (screen.right - screen.left - (frame.right - frame.left)) / 2,
                      screen.top + (screen.bottom - screen.top - (frame.bottom - frame.top)) / 2, 0,
                      0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -168,23 +168,16 @@ class WinForm final : public Form {
             create_control(control, instance);
         }
         set_fonts_and_icons();
-        ShowWindow(window_, SW_SHOWNORMAL);
-        UpdateWindow(window_);
+        ShowWindow(window_.get(), SW_SHOWNORMAL);
+        UpdateWindow(window_.get());
         SetFocus(controls_.front().window);
-    }
-
-    // Destroys the window if creation stopped half-way; after that, WM_DESTROY has run.
-    ~WinForm() override {
-        if (window_ != nullptr) {
-            DestroyWindow(window_);
-        }
     }
 
     // Runs the event loop until the form is gone; returns the exit status.
     int run_loop() {
         MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-            if (handle_keyboard(message) || IsDialogMessageW(window_, &message)) {
+            if (handle_keyboard(message) || IsDialogMessageW(window_.get(), &message)) {
                 continue;
             }
             TranslateMessage(&message);
@@ -194,7 +187,7 @@ class WinForm final : public Form {
     }
 
     void message_box(TextView prompt, int style, TextView title) override {
-        MessageBoxW(window_, wide(prompt).c_str(), wide(title).c_str(),
+        MessageBoxW(window_.get(), wide(prompt).c_str(), wide(title).c_str(),
                     static_cast<UINT>(style) | MB_SETFOREGROUND);
     }
 
@@ -207,7 +200,7 @@ class WinForm final : public Form {
         }
     }
 
-    void unload() override { DestroyWindow(window_); }
+    void unload() override { DestroyWindow(window_.get()); }
 
     // A fixed single border with the close button only, and the buttons asked for.
     static constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
@@ -247,7 +240,7 @@ class WinForm final : public Form {
                 std::exchange(*icon, unique_hicon(static_cast<HICON>(
                                          LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
                                                     IMAGE_ICON, size, size, LR_DEFAULTCOLOR))));
-            SendMessageW(window_, WM_SETICON, kind, reinterpret_cast<LPARAM>(icon->get()));
+            SendMessageW(window_.get(), WM_SETICON, kind, reinterpret_cast<LPARAM>(icon->get()));
         }
     }
 
@@ -262,11 +255,11 @@ class WinForm final : public Form {
     void fit_client_area() {
         RECT client{};
         RECT frame{};
-        GetClientRect(window_, &client);
-        GetWindowRect(window_, &frame);
+        GetClientRect(window_.get(), &client);
+        GetWindowRect(window_.get(), &frame);
         const SIZE wanted = client_size(dpi_);
         if (client.right != wanted.cx || client.bottom != wanted.cy) {
-            SetWindowPos(window_, nullptr, 0, 0,
+            SetWindowPos(window_.get(), nullptr, 0, 0,
                          frame.right - frame.left + wanted.cx - client.right,
                          frame.bottom - frame.top + wanted.cy - client.bottom,
                          SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
@@ -278,7 +271,7 @@ class WinForm final : public Form {
     // DPI, the controls, their fonts and the icons.
     void change_dpi(int dpi, const RECT& suggested) {
         dpi_ = dpi;
-        SetWindowPos(window_, nullptr, suggested.left, suggested.top,
+        SetWindowPos(window_.get(), nullptr, suggested.left, suggested.top,
                      suggested.right - suggested.left, suggested.bottom - suggested.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         fit_client_area();
@@ -288,7 +281,7 @@ class WinForm final : public Form {
                          to_pixels(r.width), to_pixels(r.height), SWP_NOZORDER | SWP_NOACTIVATE);
         }
         set_fonts_and_icons();
-        RedrawWindow(window_, nullptr, nullptr,
+        RedrawWindow(window_.get(), nullptr, nullptr,
                      RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
     }
 
@@ -302,7 +295,7 @@ class WinForm final : public Form {
             WS_CHILD | WS_VISIBLE | WS_TABSTOP |
                 (button ? BS_PUSHBUTTON : ES_LEFT | ES_AUTOVSCROLL | ES_MULTILINE | ES_WANTRETURN),
             to_pixels(control.twips.left), to_pixels(control.twips.top),
-            to_pixels(control.twips.width), to_pixels(control.twips.height), window_,
+            to_pixels(control.twips.width), to_pixels(control.twips.height), window_.get(),
             reinterpret_cast<HMENU>(controls_.size() + 1), instance, nullptr);
         if (window == nullptr) {
             raise_last_error();
@@ -327,7 +320,7 @@ class WinForm final : public Form {
         if (tool_tips_ == nullptr) {
             tool_tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                          WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_,
+                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.get(),
                                          nullptr, instance, nullptr);
             if (tool_tips_ == nullptr) {
                 return;  // a missing tool tip is no reason to stop the program
@@ -337,7 +330,7 @@ class WinForm final : public Form {
         TOOLINFOW tool{};
         tool.cbSize = sizeof tool;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        tool.hwnd = window_;
+        tool.hwnd = window_.get();
         tool.uId = reinterpret_cast<UINT_PTR>(control);
         tool.lpszText = tip.data();
         SendMessageW(tool_tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -365,7 +358,7 @@ class WinForm final : public Form {
         const bool button = control->description->kind == ControlKind::CommandButton;
         if (message.wParam == VK_TAB && !control_key) {
             if (const HWND next =
-                    GetNextDlgTabItem(window_, message.hwnd, GetKeyState(VK_SHIFT) < 0)) {
+                    GetNextDlgTabItem(window_.get(), message.hwnd, GetKeyState(VK_SHIFT) < 0)) {
                 SetFocus(next);  // WM_NEXTDLGCTL is for dialogs: DefWindowProc ignores it
             }
         } else if (message.wParam == VK_ESCAPE) {
@@ -404,14 +397,14 @@ class WinForm final : public Form {
                 }
                 [[fallthrough]];
             case WM_SETTINGCHANGE:  // high contrast on or off among others: painted again at once
-                RedrawWindow(window_, nullptr, nullptr,
+                RedrawWindow(window_.get(), nullptr, nullptr,
                              RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
                 break;
             case WM_ACTIVATE:
                 // Like a dialog: the focus leaves with the window and comes back to where it was.
                 if (LOWORD(wparam) == WA_INACTIVE) {
                     const HWND focus = GetFocus();
-                    if (focus != nullptr && IsChild(window_, focus)) {
+                    if (focus != nullptr && IsChild(window_.get(), focus)) {
                         last_focus_ = focus;
                     }
                 } else if (last_focus_ != nullptr && IsWindow(last_focus_)) {
@@ -428,13 +421,13 @@ class WinForm final : public Form {
                 change_dpi(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
                 return 0;
             case WM_DESTROY:
-                window_ = nullptr;
+                window_.release();  // the window is going: the system destroys it
                 PostQuitMessage(exit_status());
                 return 0;
             default:
                 break;
         }
-        return DefWindowProcW(window_, message, wparam, lparam);
+        return DefWindowProcW(window_.get(), message, wparam, lparam);
     }
 
     static LRESULT CALLBACK window_procedure(HWND window,
@@ -444,19 +437,16 @@ class WinForm final : public Form {
         if (message == WM_NCCREATE) {
             auto* self =
                 static_cast<WinForm*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-            self->window_ = window;
+            self->window_ = Owner<HWND, DestroyWindow>(window);
             SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         }
         auto* self = reinterpret_cast<WinForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (self == nullptr || self->window_ != window) {
+        if (self == nullptr || self->window_.get() != window) {
             return DefWindowProcW(window, message, wparam, lparam);
         }
         return self->handle(message, wparam, lparam);
     }
 
-    // The form's own window ends when the user closes it or the error report unloads it, and
-    // the form learns of that from WM_DESTROY; its controls and tool tips go with it.
-    HWND window_ = nullptr;
     HWND tool_tips_ = nullptr;
     HWND last_focus_ = nullptr;
     int dpi_ = USER_DEFAULT_SCREEN_DPI;
@@ -465,6 +455,10 @@ class WinForm final : public Form {
     unique_hicon big_icon_;
     unique_hicon small_icon_;
     std::vector<LiveControl> controls_;
+    // The form's window, the first member to go: destroyed with the form if it was not made
+    // whole; else it ends when the user closes it or the error report unloads it, and the form
+    // learns of that from WM_DESTROY. The windows it owns, its controls and tool tips, go too.
+    Owner<HWND, DestroyWindow> window_;
 };
 
 }  // namespace
