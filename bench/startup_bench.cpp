@@ -73,24 +73,18 @@ double peak_working_set_kib(HANDLE process) {
     return static_cast<double>(counters.PeakWorkingSetSize) / 1024;
 }
 
-// Clicks Command1 and waits for the report in Text1. A message box instead (no drive ready)
-// holds the click until the time-out.
+// Clicks Command1, whose handler runs inside BM_CLICK and leaves the report in Text1. A message
+// box instead (no drive ready) holds the click until the time-out.
 double click_ms(HWND form) {
     const HWND button = FindWindowExW(form, nullptr, L"Button", nullptr);
-    const HWND text_box = FindWindowExW(form, nullptr, L"Edit", nullptr);
     const double start = figures::now_ms();
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, kTimeoutMs, &length)) {
-        fail("the click did not come back", L"Command1");
-    }
-    while (
-        SendMessageTimeoutW(text_box, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kTimeoutMs, &length) &&
-        length == 0 && figures::now_ms() - start < kTimeoutMs) {
-        Sleep(1);
-    }
+    SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, kTimeoutMs, &length);
     const double elapsed = figures::now_ms() - start;
+    SendMessageTimeoutW(FindWindowExW(form, nullptr, L"Edit", nullptr), WM_GETTEXTLENGTH, 0, 0,
+                        SMTO_NORMAL, kTimeoutMs, &length);
     if (length == 0) {
-        fail("no report", L"Text1");
+        fail("no report in Text1 after a click", L"Tavrin.exe");
     }
     return elapsed;
 }
