@@ -39,7 +39,7 @@ wine_prefix_ready
 # root); a benchmark's stderr is shown only when it fails.
 run() {
     /usr/lib/wine/wine64 "$@" 2>"$work/stderr" | tr -d '\r' | tee -a "$work/figures" || {
-        grep -v 'FS volume label and serial are not available' "$work/stderr" >&2
+        sed '/FS volume label and serial are not available/d' "$work/stderr" >&2
         echo "run-bench.sh: $1 failed" >&2
         exit 1
     }
