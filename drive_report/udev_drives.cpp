@@ -122,8 +122,12 @@ bool is_removable_disk(udev_device* disk) {
     if (property(disk, "ID_CDROM") == "1") {
         return false;
     }
+    if (attribute(disk, "removable") == "1") {
+        return true;
+    }
+    // Only then the walk up the parents, which reads each one from /sys.
     udev_device* card = udev_device_get_parent_with_subsystem_devtype(disk, "mmc", nullptr);
-    return attribute(disk, "removable") == "1" || (card && attribute(card, "type") != "MMC");
+    return card && attribute(card, "type") != "MMC";
 }
 
 // Whether a partition of a removable disk is a logical disk: Windows letters it (by its table
