@@ -55,7 +55,11 @@ std::string bare(bool one_pass) {
     udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumeration)) {
         udev_device* device =
             udev_device_new_from_syspath(context, udev_list_entry_get_name(entry));
-        udev_device* disk = udev_device_get_parent_with_subsystem_devtype(device, "block", "disk");
+        const char* type = udev_device_get_devtype(device);  // a disk has no disk above it
+        udev_device* disk =
+            type && std::string_view(type) == "partition"
+                ? udev_device_get_parent_with_subsystem_devtype(device, "block", "disk")
+                : nullptr;
         if (disk && rules::is_removable_disk(disk) && rules::is_drive(device)) {
             drives.emplace_back(udev_device_get_sysname(device),
                                 one_pass ? rules::serial(device) : std::nullopt);
