@@ -6,29 +6,22 @@
 #   bash tools/screenshots.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source tools/deps.sh
-need_packages "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}" "${WINE_PACKAGES[@]}" xvfb xdotool \
-    imagemagick umockdev
-cmake --preset windows-x64 >/dev/null
-cmake --build --preset windows-x64 --target Tavrin
-cmake --preset host >/dev/null
-cmake --build --preset host --target tavrin
+if [ -z "${TAVRIN_SCREENSHOT_DISPLAY:-}" ]; then
+    source tools/deps.sh
+    need_packages "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}" "${WINE_PACKAGES[@]}" xvfb xauth \
+        xdotool imagemagick umockdev
+    cmake --preset windows-x64 >/dev/null
+    cmake --build --preset windows-x64 --target Tavrin
+    cmake --preset host >/dev/null
+    cmake --build --preset host --target tavrin
+    # On a display of its own, as the tests get theirs.
+    TAVRIN_SCREENSHOT_DISPLAY=on exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0"
+fi
 
 source tools/wine-prefix.sh
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-screenshots.XXXXXX")
-xvfb=""
 program=""
-finish() {
-    [ -n "$program" ] && kill "$program" 2>/dev/null
-    wine_prefix_end
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    rm -rf "$work"
-}
-trap finish EXIT
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-until [ -s "$work/display" ]; do sleep 0.1; done
-export DISPLAY=":$(head -n 1 "$work/display")"
+trap '[ -z "$program" ] || kill "$program" 2>/dev/null; wine_prefix_end; rm -rf "$work"' EXIT
 
 # Clicks the button of Tavrin's window, found by the caption the program's texts give it, and
 # captures the window into $1.
