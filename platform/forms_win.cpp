@@ -134,14 +134,13 @@ class WinForm final : public Form {
     // Builds the window and its controls and shows it; raises an error when it cannot.
     WinForm(const ProjectHeader& header, ObjectSource objects) : Form(header, std::move(objects)) {
         const HINSTANCE instance = GetModuleHandleW(nullptr);
-        WNDCLASSEXW window_class{};
-        window_class.cbSize = sizeof window_class;
+        WNDCLASSW window_class{};
         window_class.lpfnWndProc = &WinForm::window_procedure;
         window_class.hInstance = instance;
         window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         window_class.lpszClassName = kFormClass;
-        if (RegisterClassExW(&window_class) == 0) {
+        if (RegisterClassW(&window_class) == 0) {
             raise_last_error();
         }
 
@@ -164,6 +163,11 @@ class WinForm final : public Form {
                      screen.left + (screen.right - screen.left - (frame.right - frame.left)) / 2,
                      screen.top + (screen.bottom - screen.top - (frame.bottom - frame.top)) / 2, 0,
                      0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        // The tool tips, which the form's window owns; a missing one is no reason to stop.
+        tool_tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                     WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.get(),
+                                     nullptr, instance, nullptr);
         for (const Control& control : description().controls) {
             create_control(control, instance);
         }
@@ -232,14 +236,13 @@ class WinForm final : public Form {
             const HFONT font = control.font ? control.font.get() : default_font_.get();
             SendMessageW(control.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         }
-        for (const auto& [kind, metric, icon] :
-             {std::tuple(ICON_BIG, SM_CXICON, &big_icon_),
-              std::tuple(ICON_SMALL, SM_CXSMICON, &small_icon_)}) {
+        for (auto [kind, metric, icon] : {std::tuple(ICON_BIG, SM_CXICON, &big_icon_),
+                                          std::tuple(ICON_SMALL, SM_CXSMICON, &small_icon_)}) {
             const int size = metric_for_dpi(metric, dpi_);
-            unique_hicon replaced =
-                std::exchange(*icon, unique_hicon(static_cast<HICON>(
-                                         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
-                                                    IMAGE_ICON, size, size, LR_DEFAULTCOLOR))));
+            unique_hicon replaced = std::exchange(
+                *icon,
+                unique_hicon(static_cast<HICON>(LoadImageW(
+                    GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0))));
             SendMessageW(window_.get(), WM_SETICON, kind, reinterpret_cast<LPARAM>(icon->get()));
         }
     }
@@ -308,24 +311,14 @@ class WinForm final : public Form {
             SendMessageW(window, EM_SETLIMITTEXT, 0, 0);  // no limit of its own
         }
         if (!control.tool_tip.empty()) {
-            add_tool_tip(window, control.tool_tip, instance);
+            add_tool_tip(window, control.tool_tip);
         }
         if (!control.accessible_name.empty()) {
             set_accessible_name(window, control.accessible_name);
         }
     }
 
-    // The tool tips go with the form's window, which owns them.
-    void add_tool_tip(HWND control, TextView text, HINSTANCE instance) {
-        if (tool_tips_ == nullptr) {
-            tool_tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.get(),
-                                         nullptr, instance, nullptr);
-            if (tool_tips_ == nullptr) {
-                return;  // a missing tool tip is no reason to stop the program
-            }
-        }
+    void add_tool_tip(HWND control, TextView text) {
         std::wstring tip = wide(text);
         TOOLINFOW tool{};
         tool.cbSize = sizeof tool;
