@@ -1,7 +1,5 @@
-// What a click of Command1 costs against the same COM calls made by hand, in one apartment:
-// Command1_Click over the real COM back end, and the same calls in the same order written
-// against IDispatch and IEnumVARIANT, each building the report; and where the bare calls spend
-// their time (marking it costs microseconds of a click's milliseconds). Prints figures only.
+// Command1_Click over the real COM back end against the same calls in the same order written
+// by hand on IDispatch and IEnumVARIANT, and where the bare calls spend their time.
 //
 //   bench_click.exe [rounds]
 #include <wrl/client.h>
@@ -27,8 +25,7 @@ void check(HRESULT hr, const wchar_t* what) {
     }
 }
 
-// A member called as a late-bound caller calls it (no name: _NewEnum): its id, then Invoke as a
-// method and a property read at once with at most one argument, for a result of type `vt`.
+// A member (none: _NewEnum) called as the program calls it, with at most one argument.
 Variant call(IDispatch* object, const wchar_t* name, VARTYPE vt, VARIANT* argument = nullptr) {
     DISPID id = DISPID_NEWENUM;
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};

@@ -1,6 +1,5 @@
-// What every benchmark does with its times: runs the program and its baseline side by side and
-// prints their medians, the ratio of the medians, and the median of the ratios within each pair,
-// which follows the drifting load of a shared machine least.
+// The benchmarks' clock, median and table: the program and its baseline side by side, their
+// medians, and the median of the ratios within each pair, which drifting load affects least.
 #pragma once
 
 #include <algorithm>
@@ -14,8 +13,7 @@
 
 namespace figures {
 
-// Milliseconds. MinGW's steady_clock reads the system time, which Windows moves on only every
-// few milliseconds; its precise clock is the performance counter.
+// Milliseconds; on Windows from the performance counter (MinGW's steady_clock is coarse).
 inline double now_ms() {
 #ifdef _WIN32
     LARGE_INTEGER count, frequency;

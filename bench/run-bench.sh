@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Windows benchmarks and runs them under wine64 in a Wine prefix of their own with 20
-# removable drives (D: to W:), on a display of their own from xvfb-run as the tests get theirs;
-# prints the figures. Nothing here passes or fails on a time or a size.
+# Builds the Windows benchmarks and runs them under wine64 and xvfb-run with 20 removable drives
+# (D: to W:); prints figures, never passes or fails on one. TAVRIN_BENCH_CLICK_ROUNDS (150),
+# TAVRIN_BENCH_LAUNCHES (40); TAVRIN_BENCH_NO_BUILD=1 takes the programs already in build/.
 #
 #   bash bench/run-bench.sh
-# Environment: TAVRIN_BENCH_CLICK_ROUNDS (default 150) and TAVRIN_BENCH_LAUNCHES (default 40);
-# TAVRIN_BENCH_NO_BUILD=1 takes the programs already in build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 x64=build/windows-x64
@@ -35,8 +33,7 @@ for i in "${!letters[@]}"; do
 done
 wine_prefix_ready
 
-# Wine's management service says on stderr that it cannot read the label of Z: (the host's
-# root); a benchmark's stderr is shown only when it fails.
+# A benchmark's stderr (Wine's complaints about Z:, the host's root) is shown when it fails.
 run() {
     /usr/lib/wine/wine64 "$@" 2>"$work/stderr" | tr -d '\r' | tee -a "$work/figures" || {
         sed '/FS volume label and serial are not available/d' "$work/stderr" >&2

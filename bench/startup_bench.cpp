@@ -1,11 +1,8 @@
-// Start-up time and memory of Tavrin.exe against a minimal one-window program, launched
-// alternately and each timed from CreateProcess until its window is visible. Then three launches
-// of each for memory: Tavrin.exe's peak working set after Command1 is clicked (BM_CLICK) and the
-// report is in Text1, the other's once its window is up. Prints figures only.
+// Start-up time (CreateProcess until the window is visible) and peak working set (Tavrin.exe's
+// after a click) of Tavrin.exe against a minimal one-window program, launched alternately.
+// Either program's caption marks a window, so another build can stand in either place.
 //
 //   bench_startup.exe [launches each] [Tavrin.exe] [minimal_window.exe]
-// The programs default to those beside this one. A window is known by either program's caption,
-// so another build of Tavrin.exe can stand in either place.
 #include <windows.h>
 
 #include <psapi.h>

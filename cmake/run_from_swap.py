@@ -1,11 +1,6 @@
 #!/usr/bin/env python3
-"""Marks a linked Windows exe to be run from the page file: Windows then copies it there when it
-starts from removable or network media, so the stick it came from can be pulled while it runs.
-GNU ld has no switch for these two flags. The header's checksum, which ld wrote, is made again
-for the new header; nothing else changes, so the same exe in gives the same bytes out.
-
-Usage: run_from_swap.py EXE
-"""
+"""run_from_swap.py EXE: marks a linked exe to run from the page file when started from removable
+or network media (no GNU ld switch does), and makes its header checksum again; nothing else."""
 import struct
 import sys
 

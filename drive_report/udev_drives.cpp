@@ -148,12 +148,10 @@ bool is_drive(udev_device* partition) {
     return lettered && has_file_system(partition);
 }
 
-// The volume serial number Windows shows for a ready volume, from udev's ID_FS_UUID: FAT and
-// exFAT "XXXX-XXXX" as hex, NTFS the low half of its 64-bit serial. udev gives no identifier
-// for a volume ID of zero, so none is 0; so is a FAT12/16 volume without the extended boot
-// signature, whose ID udev does not read (Windows does). Nothing for an empty slot, another
-// file system (nor UDF, whose serial Windows derives from a descriptor udev does not expose),
-// or an identifier not of its file system's form.
+// The volume serial number Windows shows, from udev's ID_FS_UUID: FAT and exFAT "XXXX-XXXX" in
+// hex, NTFS the low half of its 64-bit serial. None is 0: udev gives none for an ID of zero,
+// nor for FAT12/16 without the extended boot signature (Windows reads it). Nothing for an empty
+// slot, another file system (UDF included) or an identifier not of its file system's form.
 std::optional<std::int32_t> serial(udev_device* volume) {
     if (parse(attribute(volume, "size")).value_or(0) == 0 || !has_file_system(volume)) {
         return std::nullopt;

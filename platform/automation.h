@@ -1,6 +1,5 @@
-// Late-bound automation: objects obtained by moniker or class name, members called by name,
-// collections enumerated. Every object is owned by exactly one handle and released when the
-// handle goes, on the normal path and when an error unwinds alike.
+// Late-bound automation: objects got by moniker or class name, members called by name,
+// collections enumerated; each object owned by one handle, released when it goes.
 #pragma once
 
 #include <array>

@@ -3,6 +3,7 @@
 #include <ole2.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace platform {
@@ -100,6 +101,8 @@ void to_variant(const Value& value, VARIANT& out) {
 }
 
 // A result as the program takes it: integers of every width as 64-bit.
+constexpr VARTYPE kIntegers[] = {VT_I1,  VT_I2,  VT_I4,  VT_I8,  VT_INT,
+                                 VT_UI1, VT_UI2, VT_UI4, VT_UI8, VT_UINT};
 Value to_value(VARIANT& v) {
     Variant converted;
     switch (V_VT(&v)) {
@@ -121,19 +124,11 @@ Value to_value(VARIANT& v) {
             }
             return wrap_dispatch(dispatch.Get());
         }
-        case VT_I1:
-        case VT_I2:
-        case VT_I4:
-        case VT_I8:
-        case VT_INT:
-        case VT_UI1:
-        case VT_UI2:
-        case VT_UI4:
-        case VT_UI8:
-        case VT_UINT:
-            check([&] { return VariantChangeType(converted.put(), &v, 0, VT_I8); });
-            return std::int64_t{V_I8(&*converted)};
         default:
+            if (std::ranges::find(kIntegers, V_VT(&v)) != std::end(kIntegers)) {
+                check([&] { return VariantChangeType(converted.put(), &v, 0, VT_I8); });
+                return std::int64_t{V_I8(&*converted)};
+            }
             if ((V_VT(&v) & VT_BYREF) == 0) {
                 raise(codes::kTypeMismatch);
             }

@@ -43,10 +43,9 @@ class Error : public std::exception {
 // Raises the error for a failure code, described by the platform.
 [[noreturn]] void raise(std::int32_t code);
 
-// The description of a failure code in the program's language (error_win.cpp, host.cpp):
-// on Windows the management service's own text for its codes, then the run time's table,
-// then the system's message; on Linux the run time's table; for a code nobody knows
-// "自动化错误 0x" and the code.
+// A failure code's description in the program's language (error_win.cpp, host.cpp): on Windows
+// the management service's text for its codes, else the run time's table, else the system's
+// message; on Linux the table; for a code nobody knows unknown_failure.
 Text describe(std::int32_t code);
 
 // The run time's own description of a code, from its table in resources/strings.h.

@@ -15,9 +15,7 @@ namespace {
 
 // A message without the line break and spaces that end it; nothing when that leaves nothing.
 std::optional<Text> trimmed(Text text) {
-    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) {
-        text.pop_back();
-    }
+    text.erase(text.find_last_not_of(u"\r\n ") + 1);
     return text.empty() ? std::nullopt : std::optional(text);
 }
 

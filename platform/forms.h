@@ -69,9 +69,8 @@ struct FormDescription {
     std::span<const Control> controls;
 };
 
-// What the entry point hands to the run time. The program has one form, no help file and one
-// thread, and the run time's own texts are Simplified Chinese (locale 2052): facts of this
-// run time, not fields.
+// What the entry point hands to the run time. One form, no help file, one thread and Simplified
+// Chinese texts are facts of this run time, not fields.
 struct ProjectHeader {
     TextView project_name;  // the title of the error report
     const FormDescription* startup_form;
@@ -89,11 +88,9 @@ inline constexpr int kCritical = 16;
 inline constexpr int kInformation = 64;
 }  // namespace styles
 
-// A live form as its handlers see it, and what the run time does around them on every
-// platform: it finds controls by name, runs a control's click handler one click at a time, and
-// shows an error that leaves a handler in the top-level error report, after which the form
-// closes. A back end makes the window and its controls, sets their text, shows message boxes
-// and runs the event loop.
+// A live form as its handlers see it. On every platform it finds controls by name, runs click
+// handlers one at a time and reports an error that leaves one, then closes. A back end makes
+// the window and controls, sets their text, shows message boxes and runs the event loop.
 class Form {
   public:
     Form(const ProjectHeader& header, ObjectSource objects)

@@ -140,12 +140,9 @@ QtForm::QtForm(const ProjectHeader& header, ObjectSource objects)
 }
 
 QWidget* QtForm::control(TextView name) const {
-    for (const auto& [control, widget] : controls_) {
-        if (control->name == name) {
-            return widget;
-        }
-    }
-    return nullptr;
+    const auto found =
+        std::ranges::find_if(controls_, [&](auto& c) { return c.first->name == name; });
+    return found != controls_.end() ? found->second : nullptr;
 }
 
 void QtForm::set_control_text(const Control& control, TextView text) {

@@ -6,6 +6,7 @@
 #include <oleacc.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -89,17 +90,15 @@ LOGFONTW system_font(int dpi, LOGFONTW NONCLIENTMETRICSW::*which) {
     return metrics.*which;
 }
 
-// Whether the user has a high-contrast scheme on: then the scheme's colours are the only ones
-// to use, whatever a control's own colour.
+// Whether a high-contrast scheme is on: then its colours are the only ones to use.
 bool high_contrast() {
     HIGHCONTRASTW setting{sizeof setting, 0, nullptr};
     return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof setting, &setting, 0) &&
            (setting.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
 
-// Gives a control the name a screen reader announces, through the system's annotation service
-// (oleacc, which COM loads from the system directory). Without it a reader says only what kind
-// of control it is, which is no reason to stop the program.
+// Gives a control the name a screen reader announces, through the annotation service (oleacc,
+// which COM loads from the system directory); without it, none, no reason to stop.
 void set_accessible_name(HWND control, TextView name) {
     Microsoft::WRL::ComPtr<IAccPropServices> services;
     if (SUCCEEDED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
@@ -109,8 +108,7 @@ void set_accessible_name(HWND control, TextView name) {
     }
 }
 
-// A font of the description at `dpi`; where its face is missing, the font mapper picks one
-// for its character set.
+// A font of the description at `dpi`; where its face is missing the font mapper picks one.
 LOGFONTW font_of(const Font& font, int dpi) {
     LOGFONTW log{};
     log.lfHeight = font_height_pixels(font.tenths_of_points, dpi);
@@ -219,9 +217,8 @@ class WinForm final : public Form {
                     twips_to_pixels(description().client_height, dpi)};
     }
 
-    // Makes the fonts and the icons for the current DPI and gives them to the windows; the
-    // ones they replace go after that. A font that cannot be made leaves its control the
-    // default one, an icon that cannot be loaded leaves none: the window works all the same.
+    // Gives the windows fonts and icons for the current DPI, then frees those they replace. A
+    // font or icon that cannot be made leaves the default or none: the window works the same.
     void set_fonts_and_icons() {
         unique_hfont replaced_default = std::exchange(
             default_font_, font(system_font(dpi_, &NONCLIENTMETRICSW::lfMessageFont)));
@@ -251,10 +248,8 @@ class WinForm final : public Form {
         return unique_hfont(CreateFontIndirectW(&log));
     }
 
-    // Makes the client area the table's size at the current DPI, keeping the window's corner,
-    // where the frame Windows gave the window is not the one asked for: Windows 8.1 and 10
-    // before 1703 (per-monitor v1) do not scale the frame on a monitor whose DPI is not the
-    // system's.
+    // Makes the client area the table's size where Windows gave another frame than asked:
+    // before 10 1703 (per-monitor v1) it does not scale the frame on a monitor's own DPI.
     void fit_client_area() {
         RECT client{};
         RECT frame{};
@@ -269,9 +264,7 @@ class WinForm final : public Form {
         }
     }
 
-    // Lays the window out again at a new DPI from the same table, then draws it all once: the
-    // window at the rectangle Windows suggests, its client area the table's size at the new
-    // DPI, the controls, their fonts and the icons.
+    // Lays the window out again at a new DPI, at the rectangle Windows suggests, then draws it.
     void change_dpi(int dpi, const RECT& suggested) {
         dpi_ = dpi;
         SetWindowPos(window_.get(), nullptr, suggested.left, suggested.top,
@@ -311,31 +304,23 @@ class WinForm final : public Form {
             SendMessageW(window, EM_SETLIMITTEXT, 0, 0);  // no limit of its own
         }
         if (!control.tool_tip.empty()) {
-            add_tool_tip(window, control.tool_tip);
+            std::wstring tip = wide(control.tool_tip);
+            TOOLINFOW tool{};
+            tool.cbSize = sizeof tool;
+            tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            tool.hwnd = window_.get();
+            tool.uId = reinterpret_cast<UINT_PTR>(window);
+            tool.lpszText = tip.data();
+            SendMessageW(tool_tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
         }
         if (!control.accessible_name.empty()) {
             set_accessible_name(window, control.accessible_name);
         }
     }
 
-    void add_tool_tip(HWND control, TextView text) {
-        std::wstring tip = wide(text);
-        TOOLINFOW tool{};
-        tool.cbSize = sizeof tool;
-        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        tool.hwnd = window_.get();
-        tool.uId = reinterpret_cast<UINT_PTR>(control);
-        tool.lpszText = tip.data();
-        SendMessageW(tool_tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    }
-
     const LiveControl* live_control(HWND window) const {
-        for (const LiveControl& control : controls_) {
-            if (control.window == window) {
-                return &control;
-            }
-        }
-        return nullptr;
+        const auto found = std::ranges::find(controls_, window, &LiveControl::window);
+        return found != controls_.end() ? &*found : nullptr;
     }
 
     // Keys the form handles itself: Tab and Shift+Tab move between the controls (a
@@ -354,8 +339,7 @@ class WinForm final : public Form {
                     GetNextDlgTabItem(window_.get(), message.hwnd, GetKeyState(VK_SHIFT) < 0)) {
                 SetFocus(next);  // WM_NEXTDLGCTL is for dialogs: DefWindowProc ignores it
             }
-        } else if (message.wParam == VK_ESCAPE) {
-            // swallowed
+        } else if (message.wParam == VK_ESCAPE) {  // swallowed
         } else if (message.wParam == VK_RETURN && button) {
             SendMessageW(message.hwnd, BM_CLICK, 0, 0);
         } else if (message.wParam == 'A' && control_key && !button) {
@@ -375,8 +359,7 @@ class WinForm final : public Form {
                 }
                 return 0;
             case WM_CTLCOLOREDIT:
-                // In high contrast, the system's colours for edits: COLOR_WINDOW behind
-                // COLOR_WINDOWTEXT.
+                // In high contrast, the system's: COLOR_WINDOW behind COLOR_WINDOWTEXT.
                 if (control != nullptr && control->back_brush && !high_contrast()) {
                     const HDC dc = reinterpret_cast<HDC>(wparam);
                     SetBkColor(dc, *control->description->back_colour);
@@ -448,9 +431,8 @@ class WinForm final : public Form {
     unique_hicon big_icon_;
     unique_hicon small_icon_;
     std::vector<LiveControl> controls_;
-    // The form's window, the first member to go: destroyed with the form if it was not made
-    // whole; else it ends when the user closes it or the error report unloads it, and the form
-    // learns of that from WM_DESTROY. The windows it owns, its controls and tool tips, go too.
+    // The first member to go: destroyed with the form if it was not made whole, else gone at
+    // WM_DESTROY (closed, or unloaded after an error report), with the windows it owns.
     Owner<HWND, DestroyWindow> window_;
 };
 

@@ -6,13 +6,10 @@ namespace platform {
 
 namespace {
 
-// The libraries that Windows loads into this program by name rather than by full path and
-// that are not known DLLs on Windows 7 (which always come from the system directory). Taken
-// from a loader trace of a whole run (start, a click with a stick, the notice, the error
-// report) under Wine's builds of the same components, WINEDEBUG=+pid,+loaddll, less Wine's
-// own internals, the libraries COM loads by their registered full path, and Windows 7's
-// known DLLs; with the ones Windows 7 loads that Wine does not: dwmapi (the visual styles'
-// import), cryptbase (advapi32's) and wbemcomn (the management service client's).
+// The libraries Windows loads into this program by name, not full path, that are not known
+// DLLs on Windows 7: a loader trace of a whole run under Wine (WINEDEBUG=+loaddll) less Wine's
+// internals, COM's registered paths and the known DLLs; plus those Windows 7 loads and Wine
+// does not (dwmapi, cryptbase, wbemcomn).
 constexpr const wchar_t* kLoadedByName[] = {
     L"uxtheme.dll", L"dwmapi.dll",   L"version.dll",  L"cryptbase.dll", L"msimg32.dll",
     L"dnsapi.dll",  L"iphlpapi.dll", L"winspool.drv", L"wbemcomn.dll",

@@ -50,15 +50,9 @@ Function* system_function(const wchar_t* library, const char* name) {
                : nullptr;
 }
 
-// Late-bound automation over COM. Members are called through IDispatch with DISPATCH_METHOD |
-// DISPATCH_PROPERTYGET together, arguments passed as VARIANTs (texts as BSTRs, integers as
-// VT_I4 when they fit). Every failure raises platform::Error:
-// - number: the HRESULT as a signed 32-bit number; for an exception raised inside Invoke
-//   (DISP_E_EXCEPTION) the object's error number (wCode) if it gave one, else its status
-//   (scode), else DISP_E_EXCEPTION;
-// - description: the object's own text (EXCEPINFO, or the error object it set during the
-//   call), else platform::describe(number) (a wCode is described as its HRESULT form,
-//   0x800A0000 + wCode); a failed name look-up has " (name)" appended.
+// Late-bound automation over COM (automation_win.cpp). Every failure raises platform::Error
+// with the HRESULT, or for an exception inside Invoke the object's wCode, else its scode; and
+// the object's own description, else platform::describe's.
 
 // The calling thread's membership of a single-threaded apartment, for as long as the guard
 // lives; raises when the thread cannot join one. Objects made on the thread must be gone

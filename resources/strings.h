@@ -43,10 +43,9 @@ inline constexpr platform::TextView kNoUdevDatabase =
     u"本系统没有运行 udev（例如在容器或 WSL 中），无法识别U盘。";
 inline constexpr platform::TextView kCannotListDevices = u"无法枚举块设备。";
 
-// The run time's own descriptions of the failures it reports, worded as a Simplified Chinese
-// Windows words them: on Linux the only ones; on Windows those after the management service's
-// own for its codes and before the system's messages (platform/error.h). A code nobody knows
-// is kUnknownFailure and the code in hex ("自动化错误 0x800A0044").
+// The run time's own descriptions of failures, as a Simplified Chinese Windows words them (the
+// order of the sources is describe's, platform/error.h); a code nobody knows is kUnknownFailure
+// and the code in hex ("自动化错误 0x800A0044").
 struct FailureText {
     std::uint32_t code;
     platform::TextView text;

@@ -1,34 +1,27 @@
 # Installs the Debian packages a task needs, only those that are missing.
 # Usage: source tools/deps.sh; need_packages pkg...
+as_root() {
+    if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi
+}
+
 need_packages() {
-    local missing=()
-    local package
+    local missing=() package
     for package in "$@"; do
         if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$package")
         fi
     done
-    if [ ${#missing[@]} -eq 0 ]; then
-        return 0
-    fi
+    [ ${#missing[@]} -ne 0 ] || return 0
     echo "Installing: ${missing[*]}"
-    local sudo=""
-    if [ "$(id -u)" -ne 0 ]; then
-        sudo="sudo"
-    fi
-    $sudo apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+    as_root apt-get update -q
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
 }
 
 # Wine's 32-bit loader, for the 32-bit exe, comes from the i386 architecture.
 need_i386() {
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         echo "Adding the i386 architecture"
-        local sudo=""
-        if [ "$(id -u)" -ne 0 ]; then
-            sudo="sudo"
-        fi
-        $sudo dpkg --add-architecture i386
+        as_root dpkg --add-architecture i386
     fi
 }
 

@@ -1,16 +1,9 @@
 #!/usr/bin/env bash
-# Builds the release files from this tree, in build/release/ (or BUILD_DIR), and copies them
-# with their SHA-256 sums into OUT_DIR:
+# Builds the release files (Tavrin-1.00-win32.zip, the release; -win64.zip; tavrin_1.00_amd64.deb)
+# in build/release/ (or BUILD_DIR) and copies them with SHA256SUMS into OUT_DIR. Every timestamp
+# is SOURCE_DATE_EPOCH, the last commit's unless set: the same commit gives the same bytes.
 #
 #   bash tools/release.sh OUT_DIR [BUILD_DIR]
-#
-#   Tavrin-1.00-win32.zip   the 32-bit exe (the release) and its read-me
-#   Tavrin-1.00-win64.zip   the 64-bit exe and its read-me
-#   tavrin_1.00_amd64.deb   the Linux program
-#   SHA256SUMS
-#
-# Every timestamp in them is SOURCE_DATE_EPOCH: the time of the last commit unless it is set.
-# Built from the same commit, the files are the same bytes wherever and whenever they are made.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mkdir -p "$1" && cd "$1" && pwd)

@@ -48,9 +48,8 @@ shoot docs/screenshot.png
 kill "$program"
 wine_prefix_end
 
-# Three mocked sticks, and udev's database for them in a /run of the program's own, as the udev
-# test stages it where no udev runs (an entry marks a device initialized; the properties are in
-# the mocked uevent files).
+# Three mocked sticks, with udev's database in a /run of the program's own as the udev test
+# stages it (an entry marks a device initialized; the properties are in the uevent files).
 beds=tests/udev/testbeds
 QT_SCALE_FACTOR=2 unshare -rm sh -c 'mount -t tmpfs tmpfs /run && mkdir -p /run/udev/data &&
     for device in 8:16 8:17 8:32 8:33 8:48 8:49; do printf "I:1\nV:1\n" >/run/udev/data/b$device; done &&

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: on the host build the unit, udev and Qt tests, again
-# under AddressSanitizer, LeakSanitizer and UBSan; for each Windows exe, the 32-bit release
-# build and the 64-bit one, the static checks, the COM layer under Wine and the real window
-# under Wine and Xvfb; that two builds of the release files are the same bytes; and that
-# lintian and AppStream's validator accept the Debian package. Prints one pass/fail total.
+# Builds everything and runs every test: the host's (also under ASan, LSan and UBSan), each
+# Windows exe's under Wine and Xvfb, and the release files' (reproducible, and a package lintian
+# and appstreamcli accept). Prints one pass/fail total.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/deps.sh

@@ -1,10 +1,7 @@
-// Start-up time of tavrin against a minimal Qt window program on an X display, launched
-// alternately and each timed from the start of its process until the X server maps its window
-// (a top-level window titled as either program titles its own, so another build of tavrin can
-// stand in either place). Prints figures only.
+// Start-up time of tavrin against a minimal Qt window program, launched alternately, from the
+// process's start until the X server maps a top-level window with either program's title.
 //
 //   bench_startup_qt [launches each] [tavrin] [minimal_window_qt]
-// The programs default to those beside this one. Needs DISPLAY.
 #include <QStringView>
 
 #include <poll.h>

@@ -4,10 +4,8 @@
 #
 #   bash resources/icon/make-icon.sh [--check]
 #
-# Twelve uncompressed images: up to 48 pixels each size twice, 256 colours with a 1-bit mask
-# and 32-bit with alpha; above that 32-bit only. The masks mark the pixels less than half
-# opaque (icotool's default threshold). Each size shows the label's print at the detail it
-# can carry.
+# Twelve uncompressed images: up to 48 pixels each size as 256 colours with a 1-bit mask (the
+# pixels less than half opaque) and as 32-bit; above that 32-bit only.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
@@ -20,8 +18,7 @@ for image in 16:8 16:32 24:8 24:32 32:8 32:32 48:8 48:32 64:32 72:32 96:32 128:3
     case $size in 16 | 24) detail=coarse ;; 32 | 48) detail=medium ;; *) detail=fine ;; esac
     style=".fine,.medium,.coarse{display:none}.$detail{display:inline}"
     if [ "$bits" = 8 ]; then
-        # Hard edges, as a 1-bit mask shows them; 255 colours and the black that icotool
-        # gives the transparent pixels.
+        # Hard edges, as a 1-bit mask shows them; 255 colours and icotool's transparent black.
         rsvg-convert -s <(echo "$style*{shape-rendering:crispEdges}") -w "$size" -h "$size" \
             "$here/tavrin.svg" | pngquant --nofs --speed 1 255 - >"$png"
     else
