@@ -1,192 +1,272 @@
-// The COM layer over hand-made objects: what it passes, what it makes of each answer, how it
-// reports each failure, and that every reference and string goes back, also when unwinding;
-// then against Wine's real management service and file-system object, in the prefix
-// tests/wine-run.sh made; failure descriptions; the preloading of system libraries.
+// The COM layer over a scripted object that counts its references and the task allocator's
+// strings, then over Wine's real management service and file-system object in the prefix
+// tests/wine-run.sh made; failure descriptions; the system libraries.
 #include <gtest/gtest.h>
 
-#include "platform/win32.h"
-#include "tests/wine/fakes.h"
+#include <ole2.h>
+#include <wrl/client.h>
 
-namespace tavrin_test {
+#include <regex>
+
+#include "platform/win32.h"
+#include "support.h"
+
 namespace {
 
-using platform::describe;
+using Microsoft::WRL::ComPtr;
 using platform::Object;
-namespace codes = platform::codes;
+using testing_support::to_utf8;
 
-class ComLayer : public testing::Test {
-  protected:
-    ComLayer() { EXPECT_EQ(CoRegisterMallocSpy(&spy), S_OK); }
-    void TearDown() override {
-        CoRevokeMallocSpy();
-        EXPECT_EQ(spy.live.size(), 0u) << "strings were not freed";
-        for (const Fake* object : {&fake, &disk, &other}) {
-            EXPECT_EQ(object->refs, 1u) << "references were not given back";
-        }
-    }
-    // What reading the member, called with a text, gives.
-    std::string read(const Reply& reply) {
-        fake.members[L"Member"] = reply;
-        return outcome([&] { return platform::wrap_dispatch(&fake).call(u"Member", u"E:"); });
-    }
-
-    static inline Spy spy;  // registered while a test runs
-    Fake fake, disk, other;
+// The answer: the call's argument changed to `type` (VT_BYREF | VT_VARIANT: a reference to it;
+// VT_DISPATCH: the object itself; VT_UNKNOWN: one without IDispatch), then `hr`. The description
+// is the thread's error object's, and the exception's, filled in when asked, with the codes.
+struct Reply {
+    VARTYPE type = VT_EMPTY;
+    HRESULT hr = S_OK;
+    WORD code = 0;
+    HRESULT scode = 0;
+    const wchar_t* description = nullptr;
 };
 
-TEST_F(ComLayer, CallsByNameWithTheArgumentsLastFirstAndTakesEachAnswerOrFailure) {
-    fake.members[L"Take"] = {};
-    platform::wrap_dispatch(&fake).call(u"Take", u"盘符", std::int64_t{-5}, std::int64_t{1} << 40,
-                                        true);
-    // A method call and property read at once, in the user's locale.
-    EXPECT_EQ(fake.calls.at(0), L"3 1024 1: 11:True 20:1099511627776 3:-5 8:盘符");
-    disk.members[L"DeviceID"] = {VT_BSTR, L"E:"};
-    other.dispatch = false;
-    const std::pair<Reply, std::string> cases[] = {
-        {{VT_I4, L"-559038737"}, "int64:-559038737"},  // a serial with the top bit set
-        {{VT_UI4, L"3735928559"}, "int64:3735928559"},
-        {{VT_I4 | VT_BYREF, L"42"}, "int64:42"},
-        {{VT_BOOL, L"-1"}, "bool:true"},
-        {{VT_BOOL, L"0"}, "bool:false"},
-        {{VT_NULL}, "null"},
-        {{VT_EMPTY}, "empty"},
-        {{VT_BSTR, L"可移动磁盘 E:"}, "text:可移动磁盘 E:"},
-        {{VT_DISPATCH, L"", static_cast<IDispatch*>(&disk)}, "object"},
-        {{VT_DISPATCH}, "object"},  // Nothing
-        {{VT_UNKNOWN, L"", static_cast<IDispatch*>(&disk)}, "object"},
-        {{VT_UNKNOWN, L"", static_cast<IDispatch*>(&other)}, "error -2147352571"},  // no IDispatch
-        {{VT_DATE, L"2026-12-08"}, "error -2147352571"},  // a type mismatch
-        // The object's own error number and description come first, then its status.
-        {{.hr = DISP_E_EXCEPTION, .code = 68, .description = L"设备不可用"}, "error 68 设备不可用"},
-        {{.hr = DISP_E_EXCEPTION, .code = 68, .scode = E_FAIL, .description = L"设备不可用"},
-         "error 68 设备不可用"},
-        {{.hr = DISP_E_EXCEPTION, .scode = E_ACCESSDENIED, .description = L"拒绝访问"},
-         "error -2147024891 拒绝访问"},
-        {{.hr = DISP_E_EXCEPTION, .scode = E_ACCESSDENIED, .description = L""},
-         "error -2147024891"},
-        {{.hr = DISP_E_EXCEPTION}, "error -2147352567"},
-        {{.hr = DISP_E_EXCEPTION, .deferred = true}, "error -2147024891 稍后填写的说明"},
-        // A failure described by the error object the callee set.
-        {{.hr = E_FAIL, .error_info = L"来自错误对象的说明"},
-         "error -2147467259 来自错误对象的说明"},
-        {{VT_BSTR, L"half an answer", nullptr, E_NOTIMPL}, "error -2147467263"},
-    };
-    for (const auto& [reply, expected] : cases) {
-        EXPECT_EQ(read(reply), expected) << reply.type << " " << reply.code << " " << reply.scode;
+HRESULT STDMETHODCALLTYPE fill_in(EXCEPINFO* exception) {
+    const Reply& reply = *static_cast<const Reply*>(exception->pvReserved);
+    exception->wCode = reply.code;
+    exception->scode = reply.scode;
+    exception->bstrSource = SysAllocString(L"Fake.Object");
+    exception->bstrDescription = SysAllocString(reply.description);
+    exception->bstrHelpFile = SysAllocString(L"fake.chm");
+    return S_OK;
+}
+
+// Answers every member with `reply`; records the call: "flags locale IID_NULL: VT:value ..." (the
+// last argument first). Its enumerator hands out `elements`, then answers `after`, and fails if
+// the last is still held. As the allocator's spy it passes requests through; COM counts what is
+// not freed while it is registered (CTest sets OANOCACHE: freed strings are not cached).
+struct Fake final : IDispatch, IEnumVARIANT, IMallocSpy {
+    Reply reply;
+    std::vector<Fake*> elements;
+    std::size_t next = 0;
+    HRESULT after = S_FALSE;
+    ULONG refs = 1;  // the test's own
+    std::wstring call;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        *out = iid == IID_IMallocSpy     ? static_cast<IMallocSpy*>(this)
+               : iid == IID_IEnumVARIANT ? static_cast<void*>(static_cast<IEnumVARIANT*>(this))
+                                         : static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
     }
-    // An error number of the object's own is described as its HRESULT form, 0x800A0000 + it.
-    EXPECT_EQ(read({.hr = DISP_E_EXCEPTION, .code = 71}),
-              "error 71 " + testing_support::to_utf8(platform::describe(-2146828217)));
-    EXPECT_EQ(outcome([&] { return platform::wrap_dispatch(nullptr).get(u"DeviceID"); }),
-              "error -2147467261");  // Nothing: an unset object raises "invalid pointer"
-    EXPECT_EQ(outcome([&] { return platform::wrap_dispatch(&fake).get(u"序列号"); }),
-              "error -2147352570 " +
-                  testing_support::to_utf8(platform::describe(-2147352570) + u" (序列号)"));
-}
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP Skip(ULONG) override { return E_NOTIMPL; }
+    STDMETHODIMP Reset() override { return E_NOTIMPL; }
+    STDMETHODIMP Clone(IEnumVARIANT**) override { return E_NOTIMPL; }
+    STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T size) override { return size; }
+    STDMETHODIMP_(void*) PostAlloc(void* block) override { return block; }
+    STDMETHODIMP_(void*) PreFree(void* block, BOOL) override { return block; }
+    STDMETHODIMP_(void) PostFree(BOOL) override {}
+    STDMETHODIMP_(SIZE_T) PreRealloc(void* block, SIZE_T size, void** out, BOOL) override {
+        *out = block;
+        return size;
+    }
+    STDMETHODIMP_(void*) PostRealloc(void* block, BOOL) override { return block; }
+    STDMETHODIMP_(void*) PreGetSize(void* block, BOOL) override { return block; }
+    STDMETHODIMP_(SIZE_T) PostGetSize(SIZE_T size, BOOL) override { return size; }
+    STDMETHODIMP_(void*) PreDidAlloc(void* block, BOOL) override { return block; }
+    STDMETHODIMP_(int) PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+    STDMETHODIMP_(void) PreHeapMinimize() override {}
+    STDMETHODIMP_(void) PostHeapMinimize() override {}
 
-TEST_F(ComLayer, EnumeratesACollectionReleasingEachElementBeforeTheNext) {
-    disk.members[L"DeviceID"] = other.members[L"DeviceID"] = {VT_BSTR, L"E:"};
-    fake.members[L"_NewEnum"] = {VT_UNKNOWN, L"", static_cast<IEnumVARIANT*>(&fake)};
-    const auto count = [&] {
-        std::int64_t seen = 0;
-        for (platform::Value& element : platform::wrap_dispatch(&fake).elements()) {
-            const platform::Object got = std::move(element).object();
-            EXPECT_EQ(disk.refs + other.refs, 3u) << "the previous element is still held";
-            EXPECT_EQ(outcome([&] { return got.get(u"DeviceID"); }), "text:E:");
-            ++seen;
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID* id) override {
+        *id = 1;
+        return S_OK;
+    }
+
+    STDMETHODIMP Invoke(DISPID id,
+                        REFIID iid,
+                        LCID locale,
+                        WORD flags,
+                        DISPPARAMS* params,
+                        VARIANT* result,
+                        EXCEPINFO* exception,
+                        UINT*) override {
+        call = std::to_wstring(flags) + L" " + std::to_wstring(locale) + L" " +
+               std::to_wstring(iid == IID_NULL) + L":";
+        for (UINT i = 0; i < params->cArgs; ++i) {
+            platform::Owner<VARIANT, VariantClear> text;
+            VariantChangeType(text.put(), &params->rgvarg[i], 0, VT_BSTR);
+            call += L" " + std::to_wstring(V_VT(&params->rgvarg[i])) + L":" + V_BSTR(&*text);
         }
-        return platform::Value(seen);
-    };
-    EXPECT_EQ(outcome(count), "int64:0");
-    fake.elements = {&disk, &other};
-    fake.next = 0;
-    EXPECT_EQ(outcome(count), "int64:2");
-    fake.next = 1;
-    fake.after_elements = static_cast<HRESULT>(0x80041001);  // WBEM_E_FAILED
-    EXPECT_EQ(outcome(count), "error -2147217407");
-    EXPECT_EQ(fake.calls.at(0), L"3 1024 1:");
+        V_VT(result) = id == DISPID_NEWENUM ? VARTYPE{VT_DISPATCH} : reply.type;
+        if (V_VT(result) == VT_DISPATCH) {
+            QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&V_DISPATCH(result)));
+        } else if (V_VT(result) == VT_UNKNOWN) {
+            CoGetMalloc(MEMCTX_TASK, reinterpret_cast<IMalloc**>(&V_UNKNOWN(result)));
+        } else if (V_VT(result) == (VT_BYREF | VT_VARIANT)) {
+            V_VARIANTREF(result) = &params->rgvarg[0];
+        } else {
+            VariantChangeType(result, &params->rgvarg[0], 0, reply.type);
+        }
+        exception->pvReserved = &reply;
+        exception->pfnDeferredFillIn = &fill_in;
+        if (reply.description != nullptr) {
+            ComPtr<ICreateErrorInfo> create;
+            ComPtr<IErrorInfo> info;
+            CreateErrorInfo(&create);
+            create->SetDescription(const_cast<LPOLESTR>(reply.description));
+            create.As(&info);
+            SetErrorInfo(0, info.Get());
+        }
+        return reply.hr;
+    }
+
+    STDMETHODIMP Next(ULONG, VARIANT* out, ULONG* fetched) override {
+        if (next > 0 && elements[next - 1]->refs != 1) {
+            return E_UNEXPECTED;  // the last element is still held
+        }
+        if ((*fetched = next < elements.size()) == 0) {
+            return after;
+        }
+        V_VT(out) = VT_DISPATCH;
+        return elements[next++]->QueryInterface(IID_IDispatch,
+                                                reinterpret_cast<void**>(&V_DISPATCH(out)));
+    }
+};
+
+struct Show {
+    std::string operator()(std::monostate) const { return "empty"; }
+    std::string operator()(platform::Null) const { return "null"; }
+    std::string operator()(bool b) const { return b ? "bool:true" : "bool:false"; }
+    std::string operator()(std::int64_t i) const { return "int64:" + std::to_string(i); }
+    std::string operator()(const platform::Text& t) const { return "text:" + to_utf8(t); }
+    std::string operator()(const Object&) const { return "object"; }
+};
+
+// What the action gave: "int64:-5", "text:E:", "bool:true", "null", "empty", "object", or
+// "error NUMBER" followed by the description when it is not platform::describe's for NUMBER.
+std::string outcome(const std::function<platform::Value()>& action) {
+    try {
+        return std::visit(Show{}, action().storage());
+    } catch (const platform::Error& error) {
+        const std::string shown = "error " + std::to_string(error.number());
+        return error.description() == platform::describe(error.number())
+                   ? shown
+                   : shown + " " + to_utf8(error.description());
+    }
 }
 
-TEST(Services, GiveTheRemovableDisksTheirReadinessAndTheirSignedSerials) {
+TEST(ComLayer, PassesArgumentsTakesEachAnswerOrFailureAndGivesBackEveryReferenceAndString) {
+    static Fake fake;  // the allocator's spy until everything is freed
+    Fake disk;
+    ASSERT_EQ(CoRegisterMallocSpy(&fake), S_OK);
+    const Object object = platform::wrap_dispatch(&fake);
+    // A method call and property read at once, in the user's locale, the last argument first.
+    object.call(u"Take", u"盘符", std::int64_t{-5}, std::int64_t{1} << 40, true);
+    EXPECT_EQ(fake.call, L"3 1024 1: 11:-1 20:1099511627776 3:-5 8:盘符");
+    const std::tuple<Reply, const char16_t*, std::string> replies[] = {
+        {{VT_UI4}, u"3735928559", "int64:3735928559"},
+        {{VT_BYREF | VT_VARIANT}, u"E:", "text:E:"},
+        {{VT_NULL}, u"", "null"},
+        {{VT_EMPTY}, u"", "empty"},
+        {{VT_UNKNOWN}, u"", "error -2147352571"},
+        {{VT_DATE}, u"2026-12-08", "error -2147352571"},
+        // The object's own error number and description come first, then its status; an own
+        // number is described as its HRESULT form, 0x800A0000 + it.
+        {{.hr = DISP_E_EXCEPTION, .code = 68, .scode = E_FAIL, .description = L"设备不可用"},
+         u"",
+         "error 68 设备不可用"},
+        {{.hr = DISP_E_EXCEPTION, .code = 71}, u"", "error 71 磁盘未准备好。"},
+        {{.hr = E_FAIL, .description = L"说明"}, u"", "error -2147467259 说明"},
+        // An error object left by a call that succeeded does not describe the next failure.
+        {{.type = VT_BSTR, .description = L"过时的说明"}, u"E:", "text:E:"},
+        {{.type = VT_BSTR, .hr = E_NOTIMPL}, u"half an answer", "error -2147467263"},
+    };
+    for (const auto& [reply, argument, expected] : replies) {
+        fake.reply = reply;
+        EXPECT_EQ(outcome([&] { return object.call(u"Member", argument); }), expected)
+            << reply.type << " " << reply.hr;
+    }
+    EXPECT_EQ(outcome([] { return platform::wrap_dispatch(nullptr).get(u"DeviceID"); }),
+              "error -2147467261");  // Nothing: an unset object raises "invalid pointer"
+
+    // A collection that fails after two elements, each released before the next is fetched.
+    fake.reply = {};
+    fake.elements = {&disk, &disk};
+    fake.after = static_cast<HRESULT>(0x80041001);  // WBEM_E_FAILED
+    EXPECT_EQ(outcome([&] {
+                  for ([[maybe_unused]] platform::Value& element : object.elements()) {
+                  }
+                  return platform::Value();
+              }),
+              "error -2147217407");
+    EXPECT_EQ(disk.refs, 1u) << "references were not given back";
+    EXPECT_EQ(CoRevokeMallocSpy(), S_OK) << "strings were not freed";
+}
+
+// Wine's real objects over the prefix's drives (E: c0ffee00, F: nothing inserted, G: 80000000,
+// I: 7fffffff; H: is fixed): the removable disks, their readiness and signed serials, failures
+// with the callee's number; and each code's description matching its pattern in
+// descriptions.txt.
+TEST(Services, GiveTheRemovableDisksTheirReadinessAndSerialsAndDescribeFailures) {
     const Object service = platform::com_get_object(u"winmgmts:\\\\.\\root\\cimv2");
     const Object files = platform::com_create_object(u"Scripting.FileSystemObject");
     std::string seen;
-    for (platform::Value& element :
+    for (platform::Value& disk :
          service.call(u"ExecQuery", u"Select * from Win32_LogicalDisk Where DriveType = 2")
              .object()
              .elements()) {
-        const Object disk = std::move(element).object();
-        const platform::Text id = disk.get(u"DeviceID").text();
-        seen += outcome([&] { return files.call(u"GetDrive", id).object().get(u"IsReady"); });
+        const platform::Text id = std::get<Object>(disk.storage()).get(u"DeviceID").text();
+        const Object drive = files.call(u"GetDrive", id).object();
+        const std::string ready = outcome([&] { return drive.get(u"IsReady"); });
+        seen += to_utf8(id) + ready +
+                (ready == "bool:true" ? outcome([&] { return drive.get(u"SerialNumber"); }) : "");
     }
-    for (const char16_t* id : {u"E:", u"G:", u"I:", u"H:"}) {
-        seen += outcome([&] { return files.call(u"GetDrive", id).object().get(u"SerialNumber"); });
-    }
-    // E: c0ffee00, F: nothing inserted, G: 80000000, I: 7fffffff and the fixed H: 12345678.
     EXPECT_EQ(seen,
-              "bool:truebool:falsebool:truebool:trueint64:-1056969216int64:-2147483648"
-              "int64:2147483647int64:305419896");
-    // Failures come through with the callee's number, described by the run time's own text.
+              "E:bool:trueint64:-1056969216F:bool:falseG:bool:trueint64:-2147483648I:bool:true"
+              "int64:2147483647");
     EXPECT_EQ(outcome([&] { return files.call(u"GetDrive", u"Q:"); }), "error -2146828220");
-    EXPECT_EQ(outcome([&] { return service.call(u"ExecQuery", u"Select from"); }),
-              "error -2147217385");
-    EXPECT_EQ(outcome([] { return platform::com_create_object(u"Tavrin.NoSuchClass"); }),
-              "error -2147221005");
+    EXPECT_EQ(outcome([&] { return files.get(u"序列号"); }),
+              "error -2147352570 " + to_utf8(platform::describe(-2147352570) + u" (序列号)"));
     // The program's thread is in a single-threaded apartment while the guard lives.
     EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
+    for (const std::string& line :
+         testing_support::lines_of(TAVRIN_WINE_DATA "/descriptions.txt")) {
+        const std::string text = to_utf8(platform::describe(std::stoul(line, nullptr, 16)));
+        EXPECT_TRUE(std::regex_match(text, std::regex(line.substr(line.find(' ') + 1))))
+            << line << ": " << text;
+    }
 }
 
-TEST(Services, DescribeFailuresByTheRunTimesOwnTextOrTheSystemsMessage) {
-    // Every code the program raises has a text of the run time's own, before the system's.
-    for (const std::int32_t code :
-         {codes::kTypeMismatch, codes::kUnknownName, codes::kOutOfMemory, codes::kInvalidPointer,
-          codes::kUnexpected, codes::kInvalidArgument, codes::kMonikerSyntax, codes::kClassString,
-          codes::kBadParamCount, codes::kInvalidQuery, codes::kDeviceUnavailable,
-          codes::kDiskNotReady}) {
-        EXPECT_EQ(platform::own_description(code).value_or(u"none"), describe(code)) << code;
-    }
-    // Codes not in the table: the system's message, trimmed.
-    for (const HRESULT code : {E_ACCESSDENIED, HRESULT_FROM_WIN32(ERROR_NOT_READY)}) {
-        const platform::Text text = describe(code);
-        EXPECT_FALSE(text.empty() || text.find(u"0x") != text.npos || text.back() == u'\n' ||
-                     text.back() == u' ')
-            << testing_support::to_utf8(text);
-    }
-    EXPECT_EQ(describe(static_cast<std::int32_t>(0xA0001234)), u"自动化错误 0xA0001234");
-}
-
-// Where Windows cannot be told to search the system directory alone, the libraries it looks
-// for by name are loaded from there first, not from the program's folder (which has a decoy).
-TEST(Services, PreloadTheSystemLibrariesFromTheSystemDirectory) {
+// Where Windows cannot be told to search the system directory alone (Windows 7 without its
+// loader update, staged by making SetDefaultDllDirectories fail), the libraries it would look
+// for by name are loaded from there first, not from the program's folder, which has a decoy.
+TEST(Startup, PreloadsTheSystemLibrariesFromTheSystemDirectory) {
     ASSERT_EQ(GetModuleHandleW(L"msimg32.dll"), nullptr);  // the decoy's name
+    void* const set_directories = reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"));
+    // xor eax, eax; ret, taking the one argument off the stack on x86
+    const unsigned char fail[] = {0x31, 0xC0, 0xC2, sizeof(void*) == 4 ? 4 : 0, 0};
+    ASSERT_TRUE(
+        WriteProcessMemory(GetCurrentProcess(), set_directories, fail, sizeof fail, nullptr));
+    platform::harden_process();
     wchar_t system[MAX_PATH];
     const std::wstring directory(system, GetSystemDirectoryW(system, MAX_PATH));
     for (const wchar_t* name : platform::libraries_loaded_by_name()) {
-        const HMODULE library = platform::system_library(name);  // Wine lacks a few of them
-        wchar_t loaded[MAX_PATH] = L"";
-        GetModuleFileNameW(library, loaded, MAX_PATH);
-        const std::wstring wanted = directory + L"\\" + name;
-        EXPECT_TRUE(library == nullptr ||
-                    CompareStringOrdinal(loaded, -1, wanted.c_str(), -1, TRUE) == CSTR_EQUAL)
-            << loaded;
+        // Not loaded at all where Wine lacks it; else loaded from the system directory.
+        EXPECT_EQ(GetModuleHandleW(name), GetModuleHandleW((directory + L"\\" + name).c_str()))
+            << name;
     }
     EXPECT_NE(GetModuleHandleW(L"msimg32.dll"), nullptr);
 }
 
 }  // namespace
-}  // namespace tavrin_test
 
 // The test program: one single-threaded apartment for the whole run, as the program has.
 int wmain(int argc, wchar_t** argv) {
     testing::InitGoogleTest(&argc, argv);
-    // Freed strings go straight back to the task allocator, where the tests see them go
-    // (exported by oleaut32, in no import library of MinGW's).
-    const auto no_cache = reinterpret_cast<void(WINAPI*)()>(
-        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleaut32.dll"), "SetOaNoCache")));
-    if (no_cache == nullptr) {
-        return 2;
-    }
-    no_cache();
     const platform::ComApartment apartment;
     return RUN_ALL_TESTS();
 }
