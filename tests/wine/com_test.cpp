@@ -1,192 +1,206 @@
-// The COM layer over hand-made objects: what it passes, what it makes of each answer, how it
-// reports each failure, and that every reference and string goes back, also when unwinding;
-// then against Wine's real management service and file-system object, in the prefix
-// tests/wine-run.sh made; failure descriptions; the preloading of system libraries.
+// The COM layer over a scripted object and Wine's real objects; descriptions; system libraries.
 #include <gtest/gtest.h>
 
-#include "platform/win32.h"
-#include "tests/wine/fakes.h"
+#include <ole2.h>
+#include <wrl/client.h>
 
-namespace tavrin_test {
+#include <regex>
+
+#include "platform/win32.h"
+#include "support.h"
+
 namespace {
 
-using platform::describe;
-using platform::Object;
-namespace codes = platform::codes;
+using Microsoft::WRL::ComPtr;
+using namespace platform;
+using namespace testing_support;
 
-class ComLayer : public testing::Test {
-  protected:
-    ComLayer() { EXPECT_EQ(CoRegisterMallocSpy(&spy), S_OK); }
-    void TearDown() override {
-        CoRevokeMallocSpy();
-        EXPECT_EQ(spy.live.size(), 0u) << "strings were not freed";
-        for (const Fake* object : {&fake, &disk, &other}) {
-            EXPECT_EQ(object->refs, 1u) << "references were not given back";
+// Answers every member as replies.txt says, appending the arguments to `call`: " VT:value" (the
+// last first). Its enumerator hands out `element` twice, then fails, and fails while one is held.
+// As the allocator's spy it lets all through; COM counts what is not freed (OANOCACHE: no cache).
+struct Fake final : IDispatch, IEnumVARIANT, IMallocSpy {
+    VARTYPE type = VT_EMPTY;
+    unsigned long hr = 0, code = 0, scode = 0;
+    Text text;
+    Fake* element = nullptr;
+    ULONG refs = 1, left = 2;  // the test's own reference; the elements still to hand out
+    std::wstring call;
+
+    static HRESULT STDMETHODCALLTYPE fill_in(EXCEPINFO* exception) {
+        const Fake& fake = *static_cast<const Fake*>(exception->pvReserved);
+        exception->wCode = fake.code;
+        exception->scode = fake.scode;
+        exception->bstrSource = SysAllocString(L"Fake.Object");
+        exception->bstrDescription = SysAllocString(wide(fake.text).c_str());
+        exception->bstrHelpFile = SysAllocString(L"fake.chm");
+        return S_OK;
+    }
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        *out = iid == IID_IMallocSpy     ? static_cast<IMallocSpy*>(this)
+               : iid == IID_IEnumVARIANT ? static_cast<void*>(static_cast<IEnumVARIANT*>(this))
+                                         : static_cast<IDispatch*>(this);
+        return AddRef(), S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP Skip(ULONG) override { return E_NOTIMPL; }
+    STDMETHODIMP Reset() override { return E_NOTIMPL; }
+    STDMETHODIMP Clone(IEnumVARIANT**) override { return E_NOTIMPL; }
+    STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T size) override { return size; }
+    STDMETHODIMP_(void*) PostAlloc(void* block) override { return block; }
+    STDMETHODIMP_(void*) PreFree(void* block, BOOL) override { return block; }
+    STDMETHODIMP_(void) PostFree(BOOL) override {}
+    STDMETHODIMP_(SIZE_T) PreRealloc(void* block, SIZE_T size, void** out, BOOL) override {
+        return *out = block, size;
+    }
+    STDMETHODIMP_(void*) PostRealloc(void* block, BOOL) override { return block; }
+    STDMETHODIMP_(void*) PreGetSize(void* block, BOOL) override { return block; }
+    STDMETHODIMP_(SIZE_T) PostGetSize(SIZE_T size, BOOL) override { return size; }
+    STDMETHODIMP_(void*) PreDidAlloc(void* block, BOOL) override { return block; }
+    STDMETHODIMP_(int) PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+    STDMETHODIMP_(void) PreHeapMinimize() override {}
+    STDMETHODIMP_(void) PostHeapMinimize() override {}
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return S_OK; }
+
+    STDMETHODIMP Invoke(DISPID id,
+                        REFIID iid,
+                        LCID locale,
+                        WORD flags,
+                        DISPPARAMS* params,
+                        VARIANT* result,
+                        EXCEPINFO* exception,
+                        UINT*) override {
+        // A method call and property read at once, in the user's locale.
+        EXPECT_TRUE(flags == 3 && locale == LOCALE_USER_DEFAULT && iid == IID_NULL);
+        for (UINT i = 0; i < params->cArgs; ++i) {
+            Owner<VARIANT, VariantClear> shown;
+            VariantChangeType(shown.put(), &params->rgvarg[i], 0, VT_BSTR);
+            call += L" " + std::to_wstring(V_VT(&params->rgvarg[i])) + L":" + V_BSTR(&*shown);
         }
-    }
-    // What reading the member, called with a text, gives.
-    std::string read(const Reply& reply) {
-        fake.members[L"Member"] = reply;
-        return outcome([&] { return platform::wrap_dispatch(&fake).call(u"Member", u"E:"); });
+        V_VT(result) = id == DISPID_NEWENUM ? VARTYPE{VT_DISPATCH} : type;
+        if (V_VT(result) == VT_DISPATCH) {
+            QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&V_DISPATCH(result)));
+        } else if (V_VT(result) == VT_UNKNOWN) {
+            CoGetMalloc(MEMCTX_TASK, reinterpret_cast<IMalloc**>(&V_UNKNOWN(result)));
+        } else if (V_VT(result) == (VT_BYREF | VT_VARIANT)) {
+            V_VARIANTREF(result) = &params->rgvarg[0];
+        } else {
+            VariantChangeType(result, &params->rgvarg[0], 0, type);
+        }
+        exception->pvReserved = this;
+        exception->pfnDeferredFillIn = &fill_in;
+        ComPtr<ICreateErrorInfo> create;
+        ComPtr<IErrorInfo> info;
+        if (!text.empty() && CreateErrorInfo(&create) == S_OK &&
+            create->SetDescription(wide(text).data()) == S_OK && create.As(&info) == S_OK) {
+            SetErrorInfo(0, info.Get());
+        }
+        return hr;
     }
 
-    static inline Spy spy;  // registered while a test runs
-    Fake fake, disk, other;
+    STDMETHODIMP Next(ULONG, VARIANT* out, ULONG* fetched) override {
+        if ((*fetched = element->refs == 1 && left > 0 && left--) == 0) {
+            return element->refs == 1 ? 0x80041001 : E_UNEXPECTED;  // WBEM_E_FAILED
+        }
+        V_VT(out) = VT_DISPATCH;
+        return element->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&V_DISPATCH(out)));
+    }
 };
 
-TEST_F(ComLayer, CallsByNameWithTheArgumentsLastFirstAndTakesEachAnswerOrFailure) {
-    fake.members[L"Take"] = {};
-    platform::wrap_dispatch(&fake).call(u"Take", u"盘符", std::int64_t{-5}, std::int64_t{1} << 40,
-                                        true);
-    // A method call and property read at once, in the user's locale.
-    EXPECT_EQ(fake.calls.at(0), L"3 1024 1: 11:True 20:1099511627776 3:-5 8:盘符");
-    disk.members[L"DeviceID"] = {VT_BSTR, L"E:"};
-    other.dispatch = false;
-    const std::pair<Reply, std::string> cases[] = {
-        {{VT_I4, L"-559038737"}, "int64:-559038737"},  // a serial with the top bit set
-        {{VT_UI4, L"3735928559"}, "int64:3735928559"},
-        {{VT_I4 | VT_BYREF, L"42"}, "int64:42"},
-        {{VT_BOOL, L"-1"}, "bool:true"},
-        {{VT_BOOL, L"0"}, "bool:false"},
-        {{VT_NULL}, "null"},
-        {{VT_EMPTY}, "empty"},
-        {{VT_BSTR, L"可移动磁盘 E:"}, "text:可移动磁盘 E:"},
-        {{VT_DISPATCH, L"", static_cast<IDispatch*>(&disk)}, "object"},
-        {{VT_DISPATCH}, "object"},  // Nothing
-        {{VT_UNKNOWN, L"", static_cast<IDispatch*>(&disk)}, "object"},
-        {{VT_UNKNOWN, L"", static_cast<IDispatch*>(&other)}, "error -2147352571"},  // no IDispatch
-        {{VT_DATE, L"2026-12-08"}, "error -2147352571"},  // a type mismatch
-        // The object's own error number and description come first, then its status.
-        {{.hr = DISP_E_EXCEPTION, .code = 68, .description = L"设备不可用"}, "error 68 设备不可用"},
-        {{.hr = DISP_E_EXCEPTION, .code = 68, .scode = E_FAIL, .description = L"设备不可用"},
-         "error 68 设备不可用"},
-        {{.hr = DISP_E_EXCEPTION, .scode = E_ACCESSDENIED, .description = L"拒绝访问"},
-         "error -2147024891 拒绝访问"},
-        {{.hr = DISP_E_EXCEPTION, .scode = E_ACCESSDENIED, .description = L""},
-         "error -2147024891"},
-        {{.hr = DISP_E_EXCEPTION}, "error -2147352567"},
-        {{.hr = DISP_E_EXCEPTION, .deferred = true}, "error -2147024891 稍后填写的说明"},
-        // A failure described by the error object the callee set.
-        {{.hr = E_FAIL, .error_info = L"来自错误对象的说明"},
-         "error -2147467259 来自错误对象的说明"},
-        {{VT_BSTR, L"half an answer", nullptr, E_NOTIMPL}, "error -2147467263"},
-    };
-    for (const auto& [reply, expected] : cases) {
-        EXPECT_EQ(read(reply), expected) << reply.type << " " << reply.code << " " << reply.scode;
+struct Show {
+    std::string operator()(std::monostate) const { return "empty"; }
+    std::string operator()(Null) const { return "null"; }
+    std::string operator()(bool b) const { return b ? "bool:true" : "bool:false"; }
+    std::string operator()(std::int64_t i) const { return "int64:" + std::to_string(i); }
+    std::string operator()(const Text& t) const { return "text:" + to_utf8(t); }
+    std::string operator()(const Object&) const { return "object"; }
+};
+
+// What the action gave, as replies.txt writes it.
+std::string outcome(const std::function<Value()>& action) {
+    try {
+        return std::visit(Show{}, action().storage());
+    } catch (const Error& error) {
+        const std::string shown = "error " + std::to_string(error.number());
+        return error.description() == describe(error.number())
+                   ? shown
+                   : shown + " " + to_utf8(error.description());
     }
-    // An error number of the object's own is described as its HRESULT form, 0x800A0000 + it.
-    EXPECT_EQ(read({.hr = DISP_E_EXCEPTION, .code = 71}),
-              "error 71 " + testing_support::to_utf8(platform::describe(-2146828217)));
-    EXPECT_EQ(outcome([&] { return platform::wrap_dispatch(nullptr).get(u"DeviceID"); }),
-              "error -2147467261");  // Nothing: an unset object raises "invalid pointer"
-    EXPECT_EQ(outcome([&] { return platform::wrap_dispatch(&fake).get(u"序列号"); }),
-              "error -2147352570 " +
-                  testing_support::to_utf8(platform::describe(-2147352570) + u" (序列号)"));
 }
 
-TEST_F(ComLayer, EnumeratesACollectionReleasingEachElementBeforeTheNext) {
-    disk.members[L"DeviceID"] = other.members[L"DeviceID"] = {VT_BSTR, L"E:"};
-    fake.members[L"_NewEnum"] = {VT_UNKNOWN, L"", static_cast<IEnumVARIANT*>(&fake)};
-    const auto count = [&] {
-        std::int64_t seen = 0;
-        for (platform::Value& element : platform::wrap_dispatch(&fake).elements()) {
-            const platform::Object got = std::move(element).object();
-            EXPECT_EQ(disk.refs + other.refs, 3u) << "the previous element is still held";
-            EXPECT_EQ(outcome([&] { return got.get(u"DeviceID"); }), "text:E:");
-            ++seen;
-        }
-        return platform::Value(seen);
-    };
-    EXPECT_EQ(outcome(count), "int64:0");
-    fake.elements = {&disk, &other};
-    fake.next = 0;
-    EXPECT_EQ(outcome(count), "int64:2");
-    fake.next = 1;
-    fake.after_elements = static_cast<HRESULT>(0x80041001);  // WBEM_E_FAILED
-    EXPECT_EQ(outcome(count), "error -2147217407");
-    EXPECT_EQ(fake.calls.at(0), L"3 1024 1:");
+TEST(ComLayer, PassesArgumentsTakesEachAnswerOrFailureAndGivesBackEveryReferenceAndString) {
+    static Fake fake;  // the allocator's spy until everything is freed
+    Fake disk;
+    ASSERT_EQ(CoRegisterMallocSpy(&fake), S_OK);
+    const Object object = wrap_dispatch(&fake);
+    object.call(u"Take", u"盘符", std::int64_t{-5}, std::int64_t{1} << 40, true);
+    EXPECT_EQ(fake.call, L" 11:-1 20:1099511627776 3:-5 8:盘符");
+    for (const std::string& line : lines_of(TAVRIN_WINE_DATA "/replies.txt")) {
+        std::istringstream row(line);
+        std::string text, expected;
+        row >> std::hex >> fake.type >> fake.hr >> fake.code >> fake.scode >> text >> std::ws;
+        std::getline(row, expected);
+        text.erase(text == "-" ? 0 : text.size());  // "-": empty
+        fake.text = std::filesystem::path(std::u8string(text.begin(), text.end())).u16string();
+        EXPECT_EQ(outcome([&] { return object.call(u"Member", fake.text); }), expected) << line;
+    }
+    EXPECT_EQ(error_of([] { wrap_dispatch(nullptr).get(u"DeviceID"); }), E_POINTER);  // Nothing
+
+    fake.hr = 0;
+    fake.element = &disk;
+    EXPECT_EQ(error_of([&] {
+                  for ([[maybe_unused]] Value& element : object.elements()) {
+                  }
+              }),
+              -2147217407);
+    EXPECT_EQ(disk.refs, 1u) << "references were not given back";
+    EXPECT_EQ(CoRevokeMallocSpy(), S_OK) << "strings were not freed";
 }
 
-TEST(Services, GiveTheRemovableDisksTheirReadinessAndTheirSignedSerials) {
-    const Object service = platform::com_get_object(u"winmgmts:\\\\.\\root\\cimv2");
-    const Object files = platform::com_create_object(u"Scripting.FileSystemObject");
-    std::string seen;
-    for (platform::Value& element :
-         service.call(u"ExecQuery", u"Select * from Win32_LogicalDisk Where DriveType = 2")
-             .object()
-             .elements()) {
-        const Object disk = std::move(element).object();
-        const platform::Text id = disk.get(u"DeviceID").text();
-        seen += outcome([&] { return files.call(u"GetDrive", id).object().get(u"IsReady"); });
-    }
-    for (const char16_t* id : {u"E:", u"G:", u"I:", u"H:"}) {
-        seen += outcome([&] { return files.call(u"GetDrive", id).object().get(u"SerialNumber"); });
-    }
-    // E: c0ffee00, F: nothing inserted, G: 80000000, I: 7fffffff and the fixed H: 12345678.
-    EXPECT_EQ(seen,
-              "bool:truebool:falsebool:truebool:trueint64:-1056969216int64:-2147483648"
-              "int64:2147483647int64:305419896");
-    // Failures come through with the callee's number, described by the run time's own text.
+// The click over Wine's real objects and the prefix's drives (E: c0ffee00, F: not ready, G:
+// 80000000, I: 7fffffff; H: fixed); failures; each code's description as descriptions.txt has it.
+TEST(Services, GiveTheRemovableDisksTheirReadinessAndSerialsAndDescribeFailures) {
+    ScriptedMachine machine(ObjectSource{com_get_object, com_create_object});
+    EXPECT_TRUE(machine.click().ends_with(R"(E:-1056969216\r\nG:-2147483648\r\nI:2147483647)"))
+        << machine.shown;  // Text1's text, after whatever names the control
+    const Object files = com_create_object(u"Scripting.FileSystemObject");
     EXPECT_EQ(outcome([&] { return files.call(u"GetDrive", u"Q:"); }), "error -2146828220");
-    EXPECT_EQ(outcome([&] { return service.call(u"ExecQuery", u"Select from"); }),
-              "error -2147217385");
-    EXPECT_EQ(outcome([] { return platform::com_create_object(u"Tavrin.NoSuchClass"); }),
-              "error -2147221005");
-    // The program's thread is in a single-threaded apartment while the guard lives.
-    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
+    EXPECT_EQ(outcome([&] { return files.get(u"序列号"); }),
+              "error -2147352570 " + to_utf8(describe(-2147352570) + u" (序列号)"));
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);  // an STA
+    for (const std::string& line : lines_of(TAVRIN_WINE_DATA "/descriptions.txt")) {
+        const std::string text = to_utf8(describe(std::stoul(line, nullptr, 16)));
+        EXPECT_TRUE(std::regex_match(text, std::regex(line.substr(line.find(' ') + 1))))
+            << line << ": " << text;
+    }
 }
 
-TEST(Services, DescribeFailuresByTheRunTimesOwnTextOrTheSystemsMessage) {
-    // Every code the program raises has a text of the run time's own, before the system's.
-    for (const std::int32_t code :
-         {codes::kTypeMismatch, codes::kUnknownName, codes::kOutOfMemory, codes::kInvalidPointer,
-          codes::kUnexpected, codes::kInvalidArgument, codes::kMonikerSyntax, codes::kClassString,
-          codes::kBadParamCount, codes::kInvalidQuery, codes::kDeviceUnavailable,
-          codes::kDiskNotReady}) {
-        EXPECT_EQ(platform::own_description(code).value_or(u"none"), describe(code)) << code;
-    }
-    // Codes not in the table: the system's message, trimmed.
-    for (const HRESULT code : {E_ACCESSDENIED, HRESULT_FROM_WIN32(ERROR_NOT_READY)}) {
-        const platform::Text text = describe(code);
-        EXPECT_FALSE(text.empty() || text.find(u"0x") != text.npos || text.back() == u'\n' ||
-                     text.back() == u' ')
-            << testing_support::to_utf8(text);
-    }
-    EXPECT_EQ(describe(static_cast<std::int32_t>(0xA0001234)), u"自动化错误 0xA0001234");
-}
-
-// Where Windows cannot be told to search the system directory alone, the libraries it looks
-// for by name are loaded from there first, not from the program's folder (which has a decoy).
-TEST(Services, PreloadTheSystemLibrariesFromTheSystemDirectory) {
-    ASSERT_EQ(GetModuleHandleW(L"msimg32.dll"), nullptr);  // the decoy's name
+// Where the search cannot be restricted to the system directory (Windows 7 without its loader
+// update: SetDefaultDllDirectories made to fail), the libraries are preloaded from there.
+TEST(Startup, PreloadsTheSystemLibrariesFromTheSystemDirectory) {
+    ASSERT_EQ(GetModuleHandleW(L"msimg32.dll"), nullptr);  // a decoy's name in the test's folder
+    // xor eax, eax; ret, taking the one argument off the stack on x86
+    const unsigned char fail[] = {0x31, 0xC0, 0xC2, sizeof(void*) == 4 ? 4 : 0, 0};
+    void* const set_directories = reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"));
+    ASSERT_TRUE(
+        WriteProcessMemory(GetCurrentProcess(), set_directories, fail, sizeof fail, nullptr));
+    harden_process();
     wchar_t system[MAX_PATH];
     const std::wstring directory(system, GetSystemDirectoryW(system, MAX_PATH));
-    for (const wchar_t* name : platform::libraries_loaded_by_name()) {
-        const HMODULE library = platform::system_library(name);  // Wine lacks a few of them
-        wchar_t loaded[MAX_PATH] = L"";
-        GetModuleFileNameW(library, loaded, MAX_PATH);
-        const std::wstring wanted = directory + L"\\" + name;
-        EXPECT_TRUE(library == nullptr ||
-                    CompareStringOrdinal(loaded, -1, wanted.c_str(), -1, TRUE) == CSTR_EQUAL)
-            << loaded;
+    for (const wchar_t* name : libraries_loaded_by_name()) {
+        EXPECT_EQ(GetModuleHandleW(name), GetModuleHandleW((directory + L"\\" + name).c_str()))
+            << name;
     }
     EXPECT_NE(GetModuleHandleW(L"msimg32.dll"), nullptr);
 }
 
 }  // namespace
-}  // namespace tavrin_test
 
-// The test program: one single-threaded apartment for the whole run, as the program has.
 int wmain(int argc, wchar_t** argv) {
     testing::InitGoogleTest(&argc, argv);
-    // Freed strings go straight back to the task allocator, where the tests see them go
-    // (exported by oleaut32, in no import library of MinGW's).
-    const auto no_cache = reinterpret_cast<void(WINAPI*)()>(
-        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleaut32.dll"), "SetOaNoCache")));
-    if (no_cache == nullptr) {
-        return 2;
-    }
-    no_cache();
-    const platform::ComApartment apartment;
+    const ComApartment apartment;
     return RUN_ALL_TESTS();
 }
