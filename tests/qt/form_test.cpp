@@ -1,6 +1,5 @@
-// The Qt window on a scripted machine, at Qt scale factors 1 and 1.5: Form1 has the properties
-// of form1_properties.txt and the sizes of the layout table, keys and clicks do what they must,
-// and the program ends with status 0 when closed and 1 after the error report.
+// The Qt window on a scripted machine, at Qt scale factors 1 and 1.5: the properties of
+// form1_properties.txt, keys, clicks, the notice, the error report and the exit status.
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -14,8 +13,7 @@ namespace {
 
 using testing_support::ScriptedMachine;
 
-// Answers each message box from inside its loop with OK, after adding "title|text|icon;" to
-// `seen` and running `meanwhile`.
+// Answers message boxes with OK, after adding "title|text|icon;" to `seen` and running `meanwhile`.
 struct BoxAnswerer : QTimer {
     explicit BoxAnswerer(std::function<void()> meanwhile = [] {}) {
         connect(this, &QTimer::timeout, [this, meanwhile] {
@@ -39,8 +37,7 @@ class FormTest : public QObject {
     void startsUpAsTheTablesSayThenTakesKeysAndClicks() {
         ScriptedMachine machine;
         platform::qt::QtForm form(shell::kProject, ScriptedMachine::scripted(&machine));
-        QWidget* button = form.control(u"Command1");
-        QWidget* text = form.control(u"Text1");
+        QWidget *button = form.control(u"Command1"), *text = form.control(u"Text1");
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         for (const std::string& row : testing_support::lines_of(TAVRIN_QT_PROPERTIES)) {
@@ -52,16 +49,20 @@ class FormTest : public QObject {
             value.remove(QRegularExpression(R"(^QVariant\([^,]+, |\)$)"));
             QCOMPARE(line.section(' ', 0, 1) + " " + value, line);
         }
+        platform::FormDescription other = *shell::kProject.startup_form;
+        std::vector<platform::Control> controls(other.controls.begin(), other.controls.end());
+        controls.back().back_colour = 0x563412;  // 0x00BBGGRR
+        other.controls = controls;
+        const platform::ProjectHeader header{u"", &other};
+        const platform::qt::QtForm swapped(header, {});
+        QCOMPARE(swapped.control(u"Text1")->palette().color(QPalette::Base), QColor(0x123456));
         const int buttons = Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
         QCOMPARE(form.windowFlags() & (buttons | Qt::WindowMinMaxButtonsHint), buttons);
         QVERIFY((form.geometry().center() - form.screen()->availableGeometry().center())
                     .manhattanLength() <= 1);  // centred
         QVERIFY(text->font().families().contains("WenQuanYi Zen Hei"));
-        // Tab moves the focus, Enter starts a new line.
-        QTest::keyClick(button, Qt::Key_Tab);
-        QTest::keyClicks(text, "ab");
-        QTest::keyClick(text, Qt::Key_Return);
-        QTest::keyClicks(text, "c");
+        QTest::keyClick(button, Qt::Key_Tab);  // to the text box, where Enter starts a new line
+        QTest::keyClicks(text, "ab\rc");
         QTest::keyClick(text, Qt::Key_Tab, Qt::ShiftModifier);
         QCOMPARE(QApplication::focusWidget(), button);
         QCOMPARE(text->property("plainText"), "ab\nc");

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# The real program under xvfb-run ignores the arguments Qt would take (each would keep its window
-# off this display or retitle it): its window comes up here, titled, with an icon.
+# The real program ignores Qt's arguments: its window comes up here, titled, with an icon.
 set -u
 QT_QPA_PLATFORM=xcb "$1" -platform offscreen -display :12345 -qwindowtitle junk -style fusion \
     --reverse junk &
