@@ -33,4 +33,4 @@ WINE_PACKAGES=(wine64 fonts-wine locales)
 WINE32_PACKAGES=(wine32:i386)
 TEST_PACKAGES=(python3-pefile librsvg2-bin pngquant googletest libgtest-dev xvfb xauth x11-utils
                xdotool umockdev libumockdev-dev desktop-file-utils dpkg-dev dosfstools exfatprogs
-               ntfs-3g e2fsprogs btrfs-progs udftools genisoimage util-linux lintian appstream)
+               ntfs-3g e2fsprogs btrfs-progs udftools genisoimage util-linux mount lintian appstream)
