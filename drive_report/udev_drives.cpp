@@ -90,19 +90,6 @@ bool has_file_system(udev_device* volume) {
            (usage.empty() || usage == "filesystem");
 }
 
-// A whole disk Windows calls removable: its removable medium bit is set (learn.microsoft.com,
-// GetDriveTypeW: DRIVE_REMOVABLE "has removable media"; the DriveType constants count "all hard
-// drives, including hard drives that are removable" as fixed). Optical drives have the bit too
-// but are drives of another type. On the mmc bus an SD card counts, as Windows counts cards in
-// built-in readers; an MMC card is the machine's built-in eMMC disk, which is fixed.
-bool is_removable_disk(udev_device* disk) {
-    if (property(disk, "ID_CDROM") == "1") {
-        return false;
-    }
-    udev_device* card = udev_device_get_parent_with_subsystem_devtype(disk, "mmc", nullptr);
-    return attribute(disk, "removable") == "1" || (card && attribute(card, "type") != "MMC");
-}
-
 // The whole removable disk a block device is or is a partition of; null for any other.
 udev_device* removable_disk(udev_device* device) {
     const char* type = udev_device_get_devtype(device);
@@ -112,6 +99,35 @@ udev_device* removable_disk(udev_device* device) {
                             ? udev_device_get_parent_with_subsystem_devtype(device, "block", "disk")
                             : nullptr;
     return disk != nullptr && is_removable_disk(disk) ? disk : nullptr;
+}
+
+Enumeration block_devices(udev* context, udev_device* parent) {
+    Enumeration enumeration(udev_enumerate_new(context));
+    if (!enumeration || udev_enumerate_add_match_subsystem(enumeration.get(), "block") < 0 ||
+        (parent && udev_enumerate_add_match_parent(enumeration.get(), parent) < 0) ||
+        udev_enumerate_scan_devices(enumeration.get()) < 0) {
+        throw Error(codes::kUnexpected, Text(strings::kCannotListDevices));
+    }
+    return enumeration;
+}
+
+}  // namespace
+
+// A whole disk Windows calls removable: its removable medium bit is set (learn.microsoft.com,
+// GetDriveTypeW: DRIVE_REMOVABLE "has removable media"; the DriveType constants count "all hard
+// drives, including hard drives that are removable" as fixed). Optical drives have the bit too
+// but are drives of another type. On the mmc bus an SD card counts, as Windows counts cards in
+// built-in readers; an MMC card is the machine's built-in eMMC disk, which is fixed.
+bool is_removable_disk(udev_device* disk) {
+    if (property(disk, "ID_CDROM") == "1") {
+        return false;
+    }
+    if (attribute(disk, "removable") == "1") {
+        return true;
+    }
+    // Only then the walk up the parents, which reads each one from /sys.
+    udev_device* card = udev_device_get_parent_with_subsystem_devtype(disk, "mmc", nullptr);
+    return card && attribute(card, "type") != "MMC";
 }
 
 // Whether a partition of a removable disk is a logical disk: Windows letters it (by its table
@@ -152,18 +168,6 @@ std::optional<std::int32_t> serial(udev_device* volume) {
     }
     return value ? std::optional(static_cast<std::int32_t>(*value)) : std::nullopt;
 }
-
-Enumeration block_devices(udev* context, udev_device* parent) {
-    Enumeration enumeration(udev_enumerate_new(context));
-    if (!enumeration || udev_enumerate_add_match_subsystem(enumeration.get(), "block") < 0 ||
-        (parent && udev_enumerate_add_match_parent(enumeration.get(), parent) < 0) ||
-        udev_enumerate_scan_devices(enumeration.get()) < 0) {
-        throw Error(codes::kUnexpected, Text(strings::kCannotListDevices));
-    }
-    return enumeration;
-}
-
-}  // namespace
 
 std::vector<std::string> list() {
     const Context context = open_context();

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,5 +36,14 @@ struct Drive {
 
 // The state of the logical disk of that kernel name now.
 Drive look_up(const std::string& name);
+
+// The rules the two calls above apply to each device, for a program that walks udev itself and
+// must agree with them (the click benchmark's bare libudev baseline).
+// Whether a whole disk is one Windows calls removable.
+bool is_removable_disk(udev_device* disk);
+// Whether a partition of a removable disk is a logical disk: true for one udev is still probing.
+bool is_drive(udev_device* partition);
+// The volume serial number Windows shows for a logical disk; nothing when it is not ready.
+std::optional<std::int32_t> serial(udev_device* volume);
 
 }  // namespace drive_report::udev_drives

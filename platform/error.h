@@ -43,7 +43,7 @@ class Error : public std::exception {
 // Raises the error for a failure code, described by the platform.
 [[noreturn]] void raise(std::int32_t code);
 
-// The description of a failure code in the program's language (error_win.cpp, error_host.cpp):
+// The description of a failure code in the program's language (error_win.cpp, host.cpp):
 // on Windows the management service's own text for its codes, then the run time's table,
 // then the system's message; on Linux the run time's table; for a code nobody knows
 // "自动化错误 0x" and the code.

@@ -113,7 +113,6 @@ class Form {
     int exit_status() const { return exit_status_; }
 
   protected:
-    const ProjectHeader& header() const { return header_; }
     const FormDescription& description() const { return *header_.startup_form; }
     // The user clicked a control (one of description().controls).
     void click(const Control& control);

@@ -121,7 +121,7 @@ LOGFONTW font_of(const Font& font, int dpi) {
     return log;
 }
 
-// A control as it lives on the screen.
+// A control as it lives on the screen; the form keeps them in the order of its description.
 struct LiveControl {
     const Control* description;
     HWND window;
@@ -134,14 +134,13 @@ class WinForm final : public Form {
     // Builds the window and its controls and shows it; raises an error when it cannot.
     WinForm(const ProjectHeader& header, ObjectSource objects) : Form(header, std::move(objects)) {
         const HINSTANCE instance = GetModuleHandleW(nullptr);
-        WNDCLASSEXW window_class{};
-        window_class.cbSize = sizeof window_class;
+        WNDCLASSW window_class{};
         window_class.lpfnWndProc = &WinForm::window_procedure;
         window_class.hInstance = instance;
         window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         window_class.lpszClassName = kFormClass;
-        if (RegisterClassExW(&window_class) == 0) {
+        if (RegisterClassW(&window_class) == 0) {
             raise_last_error();
         }
 
@@ -159,32 +158,30 @@ class WinForm final : public Form {
         GetMonitorInfoW(primary, &monitor);
         const RECT& screen = monitor.rcMonitor;
         RECT frame{};
-        GetWindowRect(window_, &frame);
-        SetWindowPos(window_, nullptr,
+        GetWindowRect(window_.get(), &frame);
+        SetWindowPos(window_.get(), nullptr,
                      screen.left + (screen.right - screen.left - (frame.right - frame.left)) / 2,
                      screen.top + (screen.bottom - screen.top - (frame.bottom - frame.top)) / 2, 0,
                      0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        // The tool tips, which the form's window owns; a missing one is no reason to stop.
+        tool_tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                     WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.get(),
+                                     nullptr, instance, nullptr);
         for (const Control& control : description().controls) {
             create_control(control, instance);
         }
         set_fonts_and_icons();
-        ShowWindow(window_, SW_SHOWNORMAL);
-        UpdateWindow(window_);
+        ShowWindow(window_.get(), SW_SHOWNORMAL);
+        UpdateWindow(window_.get());
         SetFocus(controls_.front().window);
-    }
-
-    // Destroys the window if creation stopped half-way; after that, WM_DESTROY has run.
-    ~WinForm() override {
-        if (window_ != nullptr) {
-            DestroyWindow(window_);
-        }
     }
 
     // Runs the event loop until the form is gone; returns the exit status.
     int run_loop() {
         MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-            if (handle_keyboard(message) || IsDialogMessageW(window_, &message)) {
+            if (handle_keyboard(message) || IsDialogMessageW(window_.get(), &message)) {
                 continue;
             }
             TranslateMessage(&message);
@@ -194,19 +191,20 @@ class WinForm final : public Form {
     }
 
     void message_box(TextView prompt, int style, TextView title) override {
-        MessageBoxW(window_, wide(prompt).c_str(), wide(title).c_str(),
+        MessageBoxW(window_.get(), wide(prompt).c_str(), wide(title).c_str(),
                     static_cast<UINT>(style) | MB_SETFOREGROUND);
     }
 
   private:
     void set_control_text(const Control& control, TextView text) override {
         SetLastError(0);
-        if (!SetWindowTextW(live_control(control)->window, wide(text).c_str())) {
+        const HWND window = controls_[&control - description().controls.data()].window;
+        if (!SetWindowTextW(window, wide(text).c_str())) {
             raise_last_error();
         }
     }
 
-    void unload() override { DestroyWindow(window_); }
+    void unload() override { DestroyWindow(window_.get()); }
 
     // A fixed single border with the close button only, and the buttons asked for.
     static constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
@@ -238,15 +236,14 @@ class WinForm final : public Form {
             const HFONT font = control.font ? control.font.get() : default_font_.get();
             SendMessageW(control.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         }
-        for (const auto& [kind, metric, icon] :
-             {std::tuple(ICON_BIG, SM_CXICON, &big_icon_),
-              std::tuple(ICON_SMALL, SM_CXSMICON, &small_icon_)}) {
+        for (auto [kind, metric, icon] : {std::tuple(ICON_BIG, SM_CXICON, &big_icon_),
+                                          std::tuple(ICON_SMALL, SM_CXSMICON, &small_icon_)}) {
             const int size = metric_for_dpi(metric, dpi_);
-            unique_hicon replaced =
-                std::exchange(*icon, unique_hicon(static_cast<HICON>(
-                                         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
-                                                    IMAGE_ICON, size, size, LR_DEFAULTCOLOR))));
-            SendMessageW(window_, WM_SETICON, kind, reinterpret_cast<LPARAM>(icon->get()));
+            unique_hicon replaced = std::exchange(
+                *icon,
+                unique_hicon(static_cast<HICON>(LoadImageW(
+                    GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0))));
+            SendMessageW(window_.get(), WM_SETICON, kind, reinterpret_cast<LPARAM>(icon->get()));
         }
     }
 
@@ -261,11 +258,11 @@ class WinForm final : public Form {
     void fit_client_area() {
         RECT client{};
         RECT frame{};
-        GetClientRect(window_, &client);
-        GetWindowRect(window_, &frame);
+        GetClientRect(window_.get(), &client);
+        GetWindowRect(window_.get(), &frame);
         const SIZE wanted = client_size(dpi_);
         if (client.right != wanted.cx || client.bottom != wanted.cy) {
-            SetWindowPos(window_, nullptr, 0, 0,
+            SetWindowPos(window_.get(), nullptr, 0, 0,
                          frame.right - frame.left + wanted.cx - client.right,
                          frame.bottom - frame.top + wanted.cy - client.bottom,
                          SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
@@ -277,7 +274,7 @@ class WinForm final : public Form {
     // DPI, the controls, their fonts and the icons.
     void change_dpi(int dpi, const RECT& suggested) {
         dpi_ = dpi;
-        SetWindowPos(window_, nullptr, suggested.left, suggested.top,
+        SetWindowPos(window_.get(), nullptr, suggested.left, suggested.top,
                      suggested.right - suggested.left, suggested.bottom - suggested.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         fit_client_area();
@@ -287,7 +284,7 @@ class WinForm final : public Form {
                          to_pixels(r.width), to_pixels(r.height), SWP_NOZORDER | SWP_NOACTIVATE);
         }
         set_fonts_and_icons();
-        RedrawWindow(window_, nullptr, nullptr,
+        RedrawWindow(window_.get(), nullptr, nullptr,
                      RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
     }
 
@@ -301,7 +298,7 @@ class WinForm final : public Form {
             WS_CHILD | WS_VISIBLE | WS_TABSTOP |
                 (button ? BS_PUSHBUTTON : ES_LEFT | ES_AUTOVSCROLL | ES_MULTILINE | ES_WANTRETURN),
             to_pixels(control.twips.left), to_pixels(control.twips.top),
-            to_pixels(control.twips.width), to_pixels(control.twips.height), window_,
+            to_pixels(control.twips.width), to_pixels(control.twips.height), window_.get(),
             reinterpret_cast<HMENU>(controls_.size() + 1), instance, nullptr);
         if (window == nullptr) {
             raise_last_error();
@@ -314,41 +311,22 @@ class WinForm final : public Form {
             SendMessageW(window, EM_SETLIMITTEXT, 0, 0);  // no limit of its own
         }
         if (!control.tool_tip.empty()) {
-            add_tool_tip(window, control.tool_tip, instance);
+            add_tool_tip(window, control.tool_tip);
         }
         if (!control.accessible_name.empty()) {
             set_accessible_name(window, control.accessible_name);
         }
     }
 
-    // The tool tips go with the form's window, which owns them.
-    void add_tool_tip(HWND control, TextView text, HINSTANCE instance) {
-        if (tool_tips_ == nullptr) {
-            tool_tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_,
-                                         nullptr, instance, nullptr);
-            if (tool_tips_ == nullptr) {
-                return;  // a missing tool tip is no reason to stop the program
-            }
-        }
+    void add_tool_tip(HWND control, TextView text) {
         std::wstring tip = wide(text);
         TOOLINFOW tool{};
         tool.cbSize = sizeof tool;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        tool.hwnd = window_;
+        tool.hwnd = window_.get();
         tool.uId = reinterpret_cast<UINT_PTR>(control);
         tool.lpszText = tip.data();
         SendMessageW(tool_tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    }
-
-    LiveControl* live_control(const Control& control) {
-        for (LiveControl& live : controls_) {
-            if (live.description == &control) {
-                return &live;
-            }
-        }
-        return nullptr;
     }
 
     const LiveControl* live_control(HWND window) const {
@@ -373,7 +351,7 @@ class WinForm final : public Form {
         const bool button = control->description->kind == ControlKind::CommandButton;
         if (message.wParam == VK_TAB && !control_key) {
             if (const HWND next =
-                    GetNextDlgTabItem(window_, message.hwnd, GetKeyState(VK_SHIFT) < 0)) {
+                    GetNextDlgTabItem(window_.get(), message.hwnd, GetKeyState(VK_SHIFT) < 0)) {
                 SetFocus(next);  // WM_NEXTDLGCTL is for dialogs: DefWindowProc ignores it
             }
         } else if (message.wParam == VK_ESCAPE) {
@@ -412,14 +390,14 @@ class WinForm final : public Form {
                 }
                 [[fallthrough]];
             case WM_SETTINGCHANGE:  // high contrast on or off among others: painted again at once
-                RedrawWindow(window_, nullptr, nullptr,
+                RedrawWindow(window_.get(), nullptr, nullptr,
                              RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
                 break;
             case WM_ACTIVATE:
                 // Like a dialog: the focus leaves with the window and comes back to where it was.
                 if (LOWORD(wparam) == WA_INACTIVE) {
                     const HWND focus = GetFocus();
-                    if (focus != nullptr && IsChild(window_, focus)) {
+                    if (focus != nullptr && IsChild(window_.get(), focus)) {
                         last_focus_ = focus;
                     }
                 } else if (last_focus_ != nullptr && IsWindow(last_focus_)) {
@@ -436,13 +414,13 @@ class WinForm final : public Form {
                 change_dpi(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
                 return 0;
             case WM_DESTROY:
-                window_ = nullptr;
+                window_.release();  // the window is going: the system destroys it
                 PostQuitMessage(exit_status());
                 return 0;
             default:
                 break;
         }
-        return DefWindowProcW(window_, message, wparam, lparam);
+        return DefWindowProcW(window_.get(), message, wparam, lparam);
     }
 
     static LRESULT CALLBACK window_procedure(HWND window,
@@ -452,19 +430,16 @@ class WinForm final : public Form {
         if (message == WM_NCCREATE) {
             auto* self =
                 static_cast<WinForm*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-            self->window_ = window;
+            self->window_ = Owner<HWND, DestroyWindow>(window);
             SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         }
         auto* self = reinterpret_cast<WinForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (self == nullptr || self->window_ != window) {
+        if (self == nullptr || self->window_.get() != window) {
             return DefWindowProcW(window, message, wparam, lparam);
         }
         return self->handle(message, wparam, lparam);
     }
 
-    // The form's own window ends when the user closes it or the error report unloads it, and
-    // the form learns of that from WM_DESTROY; its controls and tool tips go with it.
-    HWND window_ = nullptr;
     HWND tool_tips_ = nullptr;
     HWND last_focus_ = nullptr;
     int dpi_ = USER_DEFAULT_SCREEN_DPI;
@@ -473,6 +448,10 @@ class WinForm final : public Form {
     unique_hicon big_icon_;
     unique_hicon small_icon_;
     std::vector<LiveControl> controls_;
+    // The form's window, the first member to go: destroyed with the form if it was not made
+    // whole; else it ends when the user closes it or the error report unloads it, and the form
+    // learns of that from WM_DESTROY. The windows it owns, its controls and tool tips, go too.
+    Owner<HWND, DestroyWindow> window_;
 };
 
 }  // namespace

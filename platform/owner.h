@@ -25,6 +25,8 @@ class Owner {
     T& operator*() { return value_; }
     T* operator->() { return &value_; }
     explicit operator bool() const { return value_ != T{}; }
+    // Gives the value up unreleased: its new owner, or the platform, releases it now.
+    T release() { return std::exchange(value_, T{}); }
     // For a callee to fill: what was held goes first.
     T* put() {
         free();

@@ -6,34 +6,29 @@
 #   bash tools/screenshots.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source tools/deps.sh
-need_packages "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}" "${WINE_PACKAGES[@]}" xvfb xdotool \
-    imagemagick umockdev
-cmake --preset windows-x64 >/dev/null
-cmake --build --preset windows-x64 --target Tavrin
-cmake --preset host >/dev/null
-cmake --build --preset host --target tavrin
+if [ -z "${TAVRIN_SCREENSHOT_DISPLAY:-}" ]; then
+    source tools/deps.sh
+    need_packages "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}" "${WINE_PACKAGES[@]}" xvfb xauth \
+        xdotool imagemagick umockdev
+    cmake --preset windows-x64 >/dev/null
+    cmake --build --preset windows-x64 --target Tavrin
+    cmake --preset host >/dev/null
+    cmake --build --preset host --target tavrin
+    # On a display of its own, as the tests get theirs.
+    TAVRIN_SCREENSHOT_DISPLAY=on exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0"
+fi
 
 source tools/wine-prefix.sh
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-screenshots.XXXXXX")
-xvfb=""
 program=""
-finish() {
-    [ -n "$program" ] && kill "$program" 2>/dev/null
-    wine_prefix_end
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    rm -rf "$work"
-}
-trap finish EXIT
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-until [ -s "$work/display" ]; do sleep 0.1; done
-export DISPLAY=":$(head -n 1 "$work/display")"
+trap '[ -z "$program" ] || kill "$program" 2>/dev/null; wine_prefix_end; rm -rf "$work"' EXIT
 
-# Clicks the button of the window titled TavrinV2 and captures the window into $1.
+# Clicks the button of Tavrin's window, found by the caption the program's texts give it, and
+# captures the window into $1.
+caption=$(sed -n 's/.*kFormCaption = u"\(.*\)";/\1/p' resources/strings.h)
 shoot() {
     local window
-    window=$(xdotool search --sync --onlyvisible --name '^TavrinV2$' | head -n 1)
+    window=$(xdotool search --sync --onlyvisible --name "^$caption\$" | head -n 1)
     eval "$(xdotool getwindowgeometry --shell "$window")"
     xdotool mousemove "$((X + WIDTH / 2))" "$((Y + HEIGHT * 83 / 100))" click 1
     xdotool mousemove 0 0
@@ -53,8 +48,13 @@ shoot docs/screenshot.png
 kill "$program"
 wine_prefix_end
 
+# Three mocked sticks, and udev's database for them in a /run of the program's own, as the udev
+# test stages it where no udev runs (an entry marks a device initialized; the properties are in
+# the mocked uevent files).
 beds=tests/udev/testbeds
-QT_SCALE_FACTOR=2 umockdev-run -d "$beds/fat_stick.umockdev" -d "$beds/exfat_stick.umockdev" \
-    -d "$beds/ntfs_stick.umockdev" -- build/host/tavrin &
+QT_SCALE_FACTOR=2 unshare -rm sh -c 'mount -t tmpfs tmpfs /run && mkdir -p /run/udev/data &&
+    for device in 8:16 8:17 8:32 8:33 8:48 8:49; do printf "I:1\nV:1\n" >/run/udev/data/b$device; done &&
+    exec umockdev-run -d "$0/fat_stick.umockdev" -d "$0/exfat_stick.umockdev" \
+        -d "$0/ntfs_stick.umockdev" -- build/host/tavrin' "$beds" &
 program=$!
 shoot docs/screenshot-linux.png

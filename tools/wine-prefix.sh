@@ -55,6 +55,6 @@ wine_prefix_ready() {
 
 wine_prefix_end() {
     [ -d "${WINEPREFIX:-}" ] || return 0
-    "$wine_server" -k >/dev/null 2>&1
+    "$wine_server" -k >/dev/null 2>&1 || true  # none may run any more
     "$wine_server" -w >/dev/null 2>&1 || true
 }
