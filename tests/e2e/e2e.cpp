@@ -13,9 +13,8 @@
 
 struct Probe {
     int staged[3];  // high contrast, frame error, refused control: from Tavrin's start
-    wchar_t request[64], answer[512], name[32];  // name: the one given `named` for screen readers
-    HWND named;
-    bool done, hidden_move;  // the request answered; the form moved while hidden
+    wchar_t request[64], answer[512];  // "ROLE [ACTION:NUMBER]", answered when done
+    bool done, hidden_move;            // the request answered; the form moved while hidden
 };
 __declspec(dllexport) Probe probe __attribute__((section(".shared"), shared)) = {};
 
@@ -36,12 +35,12 @@ BOOL WINAPI staged_parameters(UINT action, UINT size, void* value, UINT flags) {
 
 HRESULT WINAPI watch_text(IAccPropServices* s, HWND w, DWORD o, DWORD c, MSAAPROPID p, LPCWSTR t) {
     if (IsEqualGUID(p, PROPID_ACC_NAME) && static_cast<LONG>(o) == OBJID_CLIENT)
-        probe.named = w, wcsncpy(probe.name, t, std::size(probe.name) - 1);
+        SetPropW(w, L"name", _wcsdup(t));  // for screen readers
     return reinterpret_cast<decltype(&watch_text)>(real_set_text)(s, w, o, c, p, t);
 }
 
 // Tavrin's SystemParametersInfoW and the annotation service's SetHwndPropStr (its 8th method).
-bool stage() {
+void stage() {
     ULONG size = 0;
     auto** const slots = static_cast<void**>(ImageDirectoryEntryToData(
         GetModuleHandleW(nullptr), TRUE, IMAGE_DIRECTORY_ENTRY_IAT, &size));
@@ -54,7 +53,6 @@ bool stage() {
     void** const method = *reinterpret_cast<void***>(services) + 7;
     VirtualProtect(method, sizeof(void*), PAGE_READWRITE, &size);
     real_set_text = *method, *method = reinterpret_cast<void*>(&watch_text);
-    return true;
 }
 
 // In Tavrin: what the window of a role shows, as "\tFIELD=VALUE", or what an action on it gives.
@@ -94,8 +92,8 @@ void answer(const std::wstring& role, std::wstring_view action, int number, wcha
     } else {
         GetWindowTextW(w, shown, std::size(shown));
         put(L"\ttext=%ls\tlength=%d\tenabled=%d\tfocused=%d\tname=%ls\tcolour=%06lX", shown,
-            GetWindowTextLengthW(w), IsWindowEnabled(w), GetFocus() == w,
-            probe.named == w ? probe.name : L"", GetPixel(screen, centre.x, centre.y));
+            GetWindowTextLengthW(w), IsWindowEnabled(w), GetFocus() == w, GetPropW(w, L"name"),
+            GetPixel(screen, centre.x, centre.y));
         put(L"\tstyle=%08lX\texstyle=%08lX\tfont=%ld %ld %d %d %d %d %ls\ticon=",
             GetWindowLongW(w, GWL_STYLE), GetWindowLongW(w, GWL_EXSTYLE), f.lfHeight, f.lfWeight,
             f.lfCharSet, f.lfItalic, f.lfUnderline, f.lfStrikeOut, f.lfFaceName);
@@ -115,19 +113,21 @@ void answer(const std::wstring& role, std::wstring_view action, int number, wcha
     ReleaseDC(nullptr, screen);
 }
 
-// Tavrin's form and message boxes: the one without an owner answers the driver.
+// Tavrin's form and message boxes: grown if so staged; the one without an owner answers.
 LRESULT CALLBACK watch(HWND w, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
     wchar_t role[32] = L"", action[16] = L"";
     int number = 0;
     if (message == RegisterWindowMessageW(kRequest) && GetWindow(w, GW_OWNER) == nullptr &&
         swscanf(probe.request, L"%31ls %15l[^:]:%d", role, action, &number) >= 1)
         answer(role, action, number, probe.answer), probe.done = true;
+    if (const auto* made = reinterpret_cast<CREATESTRUCTW*>(lparam); message == WM_CREATE)
+        SetWindowPos(w, nullptr, 0, 0, made->cx + probe.staged[1], made->cy + probe.staged[1],
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     probe.hidden_move |= message == WM_WINDOWPOSCHANGING && !IsWindowVisible(w);
     return DefSubclassProc(w, message, wparam, lparam);
 }
 
 Probe* shared;  // the library's
-const wchar_t* tavrin_exe;
 HANDLE tavrin;
 
 bool wait_until(auto condition, DWORD timeout_ms = kWaitMs) {
@@ -183,7 +183,7 @@ std::wstring run(const std::wstring& line) {
                                 kWaitMs, nullptr);
     } else if (verb == L"start") {
         SetCursorPos(0, 0);  // over nothing of Tavrin's
-        tavrin = HANDLE(_wspawnl(_P_NOWAIT, tavrin_exe, tavrin_exe, argument.c_str(), nullptr));
+        tavrin = HANDLE(_wspawnl(_P_NOWAIT, __wargv[1], __wargv[1], argument.c_str(), nullptr));
         if (tavrin == INVALID_HANDLE_VALUE || WaitForInputIdle(tavrin, kWaitMs) != 0)
             return L"could not start it";
     } else if (verb == L"key") {  // virtual-key codes in hex, "11+23": all down in order, then up
@@ -237,16 +237,15 @@ bool end_scenario(const std::wstring& name, const std::wstring& error) {
 
 }  // namespace
 
-// Hooked into Tavrin: stages, watches its form and message boxes, makes them grow or refuses one.
+// Hooked into Tavrin: stages, watches its form and message boxes, refuses a control if so staged.
 extern "C" __declspec(dllexport) LRESULT CALLBACK on_start(int code, WPARAM w, LPARAM details) {
     static int children = 0;
     CREATESTRUCTW* const made = code == HCBT_CREATEWND && GetModuleHandleW(L"Tavrin.exe")
                                     ? reinterpret_cast<CBT_CREATEWNDW*>(details)->lpcs
                                     : nullptr;
     if (made != nullptr && (made->style & WS_CAPTION) == WS_CAPTION) {
-        static const bool staged = stage();
+        static const bool staged = (stage(), true);
         form = form != nullptr ? form : HWND(w);
-        made->cx += probe.staged[1], made->cy += probe.staged[1];
         SetWindowSubclass(HWND(w), &watch, 0, staged);
     } else if (made != nullptr && (made->style & WS_CHILD) && ++children == 2 && probe.staged[2]) {
         return 1;
@@ -263,7 +262,6 @@ int wmain(int argc, wchar_t** argv) {
     FILE* const file = argc == 3 ? _wfopen(argv[2], L"r, ccs=UTF-8") : nullptr;
     if (file == nullptr || shared == nullptr || !SetWindowsHookExW(WH_CBT, hook, library, 0))
         return 2;
-    tavrin_exe = argv[1];
     std::wstring name, error;
     int failed = 0;
     for (wchar_t buffer[1024]; fgetws(buffer, std::size(buffer), file);) {
