@@ -183,7 +183,8 @@ std::wstring run(const std::wstring& line) {
                                 kWaitMs, nullptr);
     } else if (verb == L"start") {
         SetCursorPos(0, 0);  // over nothing of Tavrin's
-        tavrin = HANDLE(_wspawnl(_P_NOWAIT, __wargv[1], __wargv[1], argument.c_str(), nullptr));
+        const std::wstring quoted = L"\"" + std::wstring(__wargv[1]) + L"\"";  // spawn joins as is
+        tavrin = HANDLE(_wspawnl(_P_NOWAIT, __wargv[1], quoted.c_str(), argument.c_str(), nullptr));
         if (tavrin == INVALID_HANDLE_VALUE || WaitForInputIdle(tavrin, kWaitMs) != 0)
             return L"could not start it";
     } else if (verb == L"key") {  // virtual-key codes in hex, "11+23": all down in order, then up
