@@ -157,11 +157,11 @@ std::optional<std::int32_t> serial(udev_device* volume) {
         return std::nullopt;
     }
     const std::string uuid = property(volume, "ID_FS_UUID");
+    const bool ntfs = property(volume, "ID_FS_TYPE") == "ntfs";
     std::optional<std::uint64_t> value = uuid.empty() ? 0 : std::optional<std::uint64_t>();
-    if (property(volume, "ID_FS_TYPE") == "ntfs" && uuid.size() == 16 &&
-        parse(uuid, 16).has_value()) {
+    if (ntfs && uuid.size() == 16 && parse(uuid, 16).has_value()) {
         value = parse(std::string_view(uuid).substr(8), 16);
-    } else if (property(volume, "ID_FS_TYPE") != "ntfs" && uuid.size() == 9 && uuid[4] == '-') {
+    } else if (!ntfs && uuid.size() == 9 && uuid[4] == '-') {
         value = parse(uuid.substr(0, 4) + uuid.substr(5), 16);
     }
     return value ? std::optional(static_cast<std::int32_t>(*value)) : std::nullopt;
