@@ -9,7 +9,10 @@
 #include <oleacc.h>
 #include <process.h>
 
-#include <regex>  // and with it std::map, std::wistringstream and the algorithms
+#include <algorithm>
+#include <regex>
+#include <sstream>
+#include <string>
 
 struct Probe {
     int staged[3];  // high contrast, frame error, refused control: from Tavrin's start
@@ -52,7 +55,8 @@ void stage() {
                      reinterpret_cast<void**>(&services));
     void** const method = *reinterpret_cast<void***>(services) + 7;
     VirtualProtect(method, sizeof(void*), PAGE_READWRITE, &size);
-    real_set_text = *method, *method = reinterpret_cast<void*>(&watch_text);
+    real_set_text = *method;
+    *method = reinterpret_cast<void*>(&watch_text);
 }
 
 // In Tavrin: what the window of a role shows, as "\tFIELD=VALUE", or what an action on it gives.
@@ -67,7 +71,8 @@ void answer(const std::wstring& role, std::wstring_view action, int number, wcha
     w = IsWindow(w) ? w : FindWindowW(role.c_str(), nullptr);  // else a top-level one
     const HWND root = GetAncestor(w, GA_ROOT);
     RECT r{}, client{};
-    GetWindowRect(w, &r), GetClientRect(w, &client);
+    GetWindowRect(w, &r);
+    GetClientRect(w, &client);
     const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     MapWindowPoints(nullptr, GetAncestor(w, GA_PARENT), reinterpret_cast<POINT*>(&r), 2);
     const HDC screen = GetDC(nullptr);
@@ -104,7 +109,8 @@ void answer(const std::wstring& role, std::wstring_view action, int number, wcha
             info.cbSize = sizeof info;
             if (GetIconInfoExW(HICON(icon), &info))
                 put(L"%lu %u ", info.xHotspot * 2, info.wResID);  // size, resource
-            DeleteObject(info.hbmColor), DeleteObject(info.hbmMask);
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
         }
         if (w == root)  // its centre on the screen and its client area's size
             r = {centre.x, centre.y, centre.x + client.right, centre.y + client.bottom};
@@ -196,13 +202,18 @@ std::wstring run(const std::wstring& line) {
     } else if (verb == L"click" || verb == L"hover") {
         if (!wait_until([&] { return front(role); }))
             return L"it did not come to the front";
-        SetCursorPos(at.x - 5, at.y), SetCursorPos(at.x, at.y);
-        if (verb == L"click")
-            mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0),
-                mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0), SetCursorPos(0, 0);
+        SetCursorPos(at.x - 5, at.y);  // from beside it, so that it sees the mouse arrive
+        SetCursorPos(at.x, at.y);
+        if (verb == L"click") {
+            mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+            mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+            SetCursorPos(0, 0);
+        }
     } else if (verb == L"type") {
-        for (const wchar_t character : argument)
-            send_key(0, character, 0), send_key(0, character, KEYEVENTF_KEYUP);
+        for (const wchar_t character : argument) {
+            send_key(0, character, 0);
+            send_key(0, character, KEYEVENTF_KEYUP);
+        }
     } else if (verb == L"expect" || verb == L"hold") {  // ROLE FIELD PATTERN, or ROLE ACTION:N
         const std::wregex wanted(pattern);
         const auto holds = [&] {  // a field of the record, or what the action answers
@@ -226,12 +237,14 @@ std::wstring run(const std::wstring& line) {
 
 // Puts back what the scenario changed, for the next one in the same prefix; prints how it went.
 bool end_scenario(const std::wstring& name, const std::wstring& error) {
-    TerminateProcess(tavrin, 255), WaitForSingleObject(tavrin, kWaitMs), CloseHandle(tavrin);
+    TerminateProcess(tavrin, 255);
+    WaitForSingleObject(tavrin, kWaitMs);
+    CloseHandle(tavrin);
     *shared = {};
     for (wchar_t letter = L'a'; letter <= L'z'; ++letter)
         MoveFileW(stick(letter, L"~").c_str(), stick(letter).c_str());
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSettings),
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSettings);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels");
     wprintf(L"%ls %ls\n%ls", error.empty() ? L"[ OK ]" : L"[FAIL]", name.c_str(), error.c_str());
     return !error.empty();
 }
